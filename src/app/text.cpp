@@ -1,0 +1,116 @@
+#include "app/text.h"
+
+#include <limits>
+
+namespace brevant {
+
+std::u16string Utf8ToUtf16(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto b0 = static_cast<unsigned char>(text[i]);
+    char32_t cp = 0xFFFD;
+    std::size_t length = 1;
+    auto cont = [&](std::size_t k) {
+      return i + k < text.size() && (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+    };
+    auto byteAt = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]) & 0x3F; };
+    if (b0 < 0x80) {
+      cp = b0;
+    } else if (b0 >= 0xC2 && b0 < 0xE0 && cont(1)) {
+      cp = (char32_t(b0 & 0x1F) << 6) | byteAt(1);
+      length = 2;
+    } else if (b0 >= 0xE0 && b0 < 0xF0 && cont(1) && cont(2)) {
+      const char32_t v = (char32_t(b0 & 0x0F) << 12) | (char32_t(byteAt(1)) << 6) | byteAt(2);
+      if (v >= 0x800 && (v < 0xD800 || v > 0xDFFF)) {
+        cp = v;
+        length = 3;
+      }
+    } else if (b0 >= 0xF0 && b0 <= 0xF4 && cont(1) && cont(2) && cont(3)) {
+      const char32_t v = (char32_t(b0 & 0x07) << 18) | (char32_t(byteAt(1)) << 12) |
+                         (char32_t(byteAt(2)) << 6) | byteAt(3);
+      if (v >= 0x10000 && v <= 0x10FFFF) {
+        cp = v;
+        length = 4;
+      }
+    }
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp));
+    }
+    i += length;
+  }
+  return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t cp = text[i];
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+      cp = 0xFFFD;
+    }
+    if (cp < 0x80) {
+      out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+  }
+  return out;
+}
+
+int AtoiLike(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
+    ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  long long value = 0;
+  constexpr long long kLimit = static_cast<long long>(std::numeric_limits<int>::max()) + 1;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+    value = value * 10 + (text[i] - '0');
+    if (value > kLimit)
+      value = kLimit;
+    ++i;
+  }
+  if (negative)
+    value = -value;
+  if (value > std::numeric_limits<int>::max())
+    return std::numeric_limits<int>::max();
+  if (value < std::numeric_limits<int>::min())
+    return std::numeric_limits<int>::min();
+  return static_cast<int>(value);
+}
+
+std::string TrimWhite(std::string_view text) {
+  constexpr std::string_view kWhite = " \t\r\n\v\f";
+  const auto first = text.find_first_not_of(kWhite);
+  if (first == std::string_view::npos)
+    return {};
+  const auto last = text.find_last_not_of(kWhite);
+  return std::string(text.substr(first, last - first + 1));
+}
+
+}  // namespace brevant

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace brevant {
+
+// UTF-8 to UTF-16. Bytes that are not valid UTF-8 become U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view text);
+std::string Utf16ToUtf8(std::u16string_view text);
+
+// Reads a decimal integer the way atoi does: leading white space, an optional
+// sign, digits up to the first non-digit; no digits give 0. Saturates at the
+// int range instead of overflowing.
+int AtoiLike(std::string_view text);
+
+// Removes white space (blank, tab, CR, LF, VT, FF) at both ends.
+std::string TrimWhite(std::string_view text);
+
+}  // namespace brevant
