@@ -19,8 +19,9 @@ std::string TrimBlanks(const std::string& text) {
 bool CIniDocument::Load(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   struct stat info {};
-  // A folder opens as a stream on Linux but holds no lines.
-  if (!in || ::stat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) {
+  // Only plain files: a folder holds no lines, and a device such as /dev/zero
+  // would never end.
+  if (!in || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
     lastError_ = "Cannot open file: " + path;
     return false;
   }

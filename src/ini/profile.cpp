@@ -66,6 +66,8 @@ std::string CutToUtf16Units(std::string_view text, std::size_t maxUnits) {
 }
 
 ProfileFile ProfileFile::Load(const std::filesystem::path& path) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return {};
   std::ifstream in(path, std::ios::binary);
   if (!in)
     return {};

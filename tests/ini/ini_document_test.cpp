@@ -73,8 +73,9 @@ TEST(IniDocument, MissingFileKeepsContentAndNamesThePath) {
   EXPECT_FALSE(doc.Load(missing));
   EXPECT_EQ(doc.LastErrorText(), "Cannot open file: " + missing);
   EXPECT_EQ(doc.GetValue("a", "k", "-"), "v");
-  // A folder is no file either.
+  // A folder or an endless device is no file either.
   EXPECT_FALSE(doc.Load(dir.path().string()));
+  EXPECT_FALSE(doc.Load("/dev/zero"));
   EXPECT_EQ(doc.GetValue("a", "k", "-"), "v");
 }
 
