@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "records/ado_database.h"
+
 namespace brevant {
 
 // The state of one delivery kind on one device.
@@ -71,6 +73,8 @@ class CSqlManagement {
  public:
   // The process's store, data.db beside the executable, created on first call.
   static CSqlManagement& Instance();
+  // The file Instance uses.
+  static std::filesystem::path DefaultDatabaseFile();
 
   // A store on the given database file (tests and tools use their own).
   explicit CSqlManagement(const std::filesystem::path& databaseFile);
@@ -93,7 +97,8 @@ class CSqlManagement {
   static std::string GetAdvice(std::string_view mac);
   bool ResetStatuses();
   bool DeleteAllDevices();
-  // Counters are incremented, not set: callers zero them first.
+  // Rows are appended and counters incremented, not set: callers start from an
+  // empty list and zeroed counters.
   bool QueryDevices(bool ascending, SortKey sortKey, std::string_view filter,
                     std::vector<ap_info_stu>& rows, int& rowCount, int& successCount,
                     int& failCount);
@@ -103,6 +108,10 @@ class CSqlManagement {
 
   // The EvaluateCodes trace lines go to the diagnostic log when switched on.
   static void SetTraceEnabled(bool enabled);
+
+  // Runs one statement that gives no rows, up to three attempts, each under the
+  // lock. Values go in as bound parameters.
+  bool ExecuteSql(const std::string& statement, const SqlParams& params = {});
 
  private:
   struct Impl;
