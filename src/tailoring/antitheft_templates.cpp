@@ -1,0 +1,85 @@
+#include "tailoring/antitheft_templates.h"
+
+#include <algorithm>
+
+#include "app/text.h"
+#include "i18n/language.h"
+
+namespace brevant {
+
+namespace {
+
+void NoteWriteFailure(OperatorPort& port, const std::filesystem::path& file) {
+  port.Note(Translate("Note"),
+            Translate("The template file could not be written: ") + file.string(), false);
+}
+
+}  // namespace
+
+std::filesystem::path TemplateFilePath(const std::filesystem::path& executableDirectory) {
+  return executableDirectory / "IniTemplate" / "Config.ini";
+}
+
+bool SaveTemplate(const std::filesystem::path& file, const std::string& name,
+                  const TemplateValues& page, OperatorPort& port, bool* clearName) {
+  if (clearName != nullptr)
+    *clearName = false;
+  CIniDocument document;
+  if (!document.Load(file.string())) {
+    port.Note(Translate("Note"), Translate(document.LastErrorText()), false);
+    return false;
+  }
+  if (name.empty()) {
+    port.Note(Translate("Note"), Translate("Please enter the Template Name!"), false);
+    return false;
+  }
+  if (document.FindSection(name)) {
+    port.Note(Translate("Note"),
+              Translate("The name " + name + " has already exists.Please re-enter!"), false);
+    if (clearName != nullptr)
+      *clearName = true;
+    return false;
+  }
+  document.SetValue(name, "SwitchOn", page.switchOn ? "1" : "0");
+  document.SetValue(name, "ACName", page.switchOn ? page.acName : "");
+  document.SetValue(name, "PrimaryDns", page.switchOn ? page.primaryDns : "");
+  document.SetValue(name, "SecondaryDns", page.switchOn ? page.secondaryDns : "");
+  if (!document.Save(file.string())) {
+    NoteWriteFailure(port, file);
+    return false;
+  }
+  return true;
+}
+
+TemplateList::TemplateList(std::filesystem::path file, OperatorPort& port)
+    : file_(std::move(file)), port_(port) {
+  if (!document_.Load(file_.string())) {
+    port_.Note(Translate("Note"), Translate(document_.LastErrorText()), false);
+    return;
+  }
+  names_ = document_.GetSectionNames();
+}
+
+TemplateValues TemplateList::Load(const std::string& selected) const {
+  TemplateValues values;
+  values.switchOn = document_.GetValue(selected, "SwitchOn", "") == "1";
+  values.acName = document_.GetValue(selected, "ACName", "");
+  values.primaryDns = document_.GetValue(selected, "PrimaryDns", "");
+  values.secondaryDns = document_.GetValue(selected, "SecondaryDns", "");
+  return values;
+}
+
+bool TemplateList::Delete(const std::string& selected) {
+  const std::string name = TrimWhite(selected);
+  document_.RemoveSection(name);
+  const auto entry = std::find(names_.begin(), names_.end(), selected);
+  if (entry != names_.end())
+    names_.erase(entry);
+  if (!document_.Save(file_.string())) {
+    NoteWriteFailure(port_, file_);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace brevant

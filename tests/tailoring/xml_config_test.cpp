@@ -1,0 +1,287 @@
+#include "tailoring/xml_config.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "fake_operator_port.h"
+#include "sheet_files.h"
+#include "support/temp_dir.h"
+
+namespace brevant {
+namespace {
+
+using testing::FakeOperatorPort;
+using testing::Fixture;
+using testing::ReadBytes;
+using testing::TempDir;
+
+std::size_t Lines(const std::string& text) {
+  const auto feeds = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+  return feeds + (!text.empty() && text.back() != '\n' ? 1 : 0);
+}
+
+TEST(XmlTemplate, ReadsWanEntriesAccountsAndBandLayout) {
+  DeviceFieldRecord t;
+  ASSERT_TRUE(ReadXmlTemplate(Fixture("config_dual.xml"), t));
+  EXPECT_TRUE(t.dualBand);
+  EXPECT_EQ(t.loginPassword, "admin");
+  EXPECT_EQ(t.loid, "oldloid");
+  EXPECT_EQ(t.loidPassword, "oldlp");
+  EXPECT_EQ(t.ploamPassword, "ploam&1");  // entities decoded
+  ASSERT_EQ(t.wanCount, 3);
+  EXPECT_EQ(t.WanName[0], "1_INTERNET_R_VID_100");
+  EXPECT_EQ(t.vid[0], "100");
+  EXPECT_EQ(t.pppUser[0], "olduser1");
+  EXPECT_EQ(t.pppPassword[0], "oldpass1");
+  EXPECT_EQ(t.ChannelMode[0], "2");
+  EXPECT_EQ(t.vid[1], "0");
+  EXPECT_EQ(t.ChannelMode[1], "1");
+  EXPECT_EQ(t.WanName[2], "3_OTHER");
+  EXPECT_EQ(t.vid[2], "300");
+  EXPECT_TRUE(t.ssid_24g.empty());  // Wi-Fi names are not read from XML
+
+  ASSERT_TRUE(ReadXmlTemplate(Fixture("config_single.xml"), t));
+  EXPECT_FALSE(t.dualBand);  // WLAN_ without WLAN1_
+  EXPECT_EQ(t.wanCount, 2);
+  EXPECT_EQ(t.vid[1], "20");
+
+  EXPECT_FALSE(ReadXmlTemplate(Fixture("absent.xml"), t));
+}
+
+TEST(XmlTemplate, EntriesEndAtChannelModeAndOnlyTenAreKept) {
+  std::string text = "<Value Name=\"vid\" Value=\"5\"/>\n";  // before any ATM_VC_TBL: ignored
+  for (int e = 1; e <= 12; ++e) {
+    text += "<chain chainName=\"ATM_VC_TBL\">\n";
+    text += "<Value Name=\"WanName\" Value=\"wan" + std::to_string(e) + "\"/>\n";
+    text += "<Value Name=\"ChannelMode\" Value=\"2\"/>\n";
+    // After the ChannelMode line: belongs to the next entry.
+    text += "<Value Name=\"vid\" Value=\"" + std::to_string(e * 10) + "\"/>\n";
+  }
+  const DeviceFieldRecord t = ReadXmlTemplateText(text);
+  EXPECT_EQ(t.wanCount, 10);
+  EXPECT_EQ(t.WanName[0], "wan1");
+  EXPECT_EQ(t.vid[0], "");
+  EXPECT_EQ(t.vid[1], "10");
+  EXPECT_EQ(t.WanName[9], "wan10");
+  EXPECT_EQ(t.vid[9], "90");
+}
+
+TEST(XmlTemplate, ValuesAreCutAtTheirEndAndDecoded) {
+  const DeviceFieldRecord t = ReadXmlTemplateText(
+      "<Value Name=\"SUSER_PASSWORD\" Value=\"a&amp;b&lt;&#65;&#x42;&quot;&apos;&bogus;&\"/>\r\n"
+      "<Value Name=\"LOID_OLD\" Value=\"no end here\r\n"
+      "<Value Name=\"GPON_PLOAM_PASSWD\" Value=\"x\"/> <Value Name=\"y\" Value=\"z\"/>\r\n");
+  EXPECT_EQ(t.loginPassword, "a&b<AB\"'&bogus;&");
+  EXPECT_EQ(t.loid, "");
+  EXPECT_EQ(t.ploamPassword, "x");
+}
+
+// The row the dual-band fixture is rewritten with: two WAN groups, the second
+// without vid and PPP columns (its template VLAN is 0).
+DeviceFieldRecord DualRow() {
+  DeviceFieldRecord row;
+  row.mac = "C8:3A:35:A1:B2:C3";
+  row.wanCount = 2;
+  row.WanName[0] = "1_INTERNET_R_VID_100";
+  row.vid[0] = "200";
+  row.pppUser[0] = "new&user";
+  row.pppPassword[0] = "p<w>\"d";
+  row.columns.vid[0] = true;
+  row.columns.ppp[0] = true;
+  row.WanName[1] = "2_TR069_R_VID";
+  row.ssid_5g = "New5";
+  row.wlanPsk_5g = "newkey5";
+  row.ssid_24g = "New24";
+  row.wlanPsk_24g = "newkey24";
+  row.loid = "L1";
+  row.loidPassword = "LP1";
+  row.ploamPassword = "PL1";
+  row.loginPassword = "Adm&1";
+  row.columns.wifi5g = true;
+  row.columns.wifi24g = true;
+  row.columns.accounts = true;
+  return row;
+}
+
+DeviceFieldRecord SingleRow() {
+  DeviceFieldRecord row;
+  row.wanCount = 1;
+  row.vid[0] = "11";
+  row.pppUser[0] = "u1new";
+  row.pppPassword[0] = "p1new";
+  row.columns.vid[0] = true;
+  row.columns.ppp[0] = true;
+  row.ssid_24g = "S24";
+  row.wlanPsk_24g = "K24-key1";
+  row.loginPassword = "root";
+  row.columns.wifi24g = true;
+  row.columns.accounts = true;
+  return row;
+}
+
+TEST(XmlRewrite, DualBandFileFollowsEveryRule) {
+  TempDir dir;
+  ASSERT_TRUE(RewriteXml(true, DualRow(), Fixture("config_dual.xml"), dir / "out.xml"));
+  const std::string out = ReadBytes(dir / "out.xml");
+  EXPECT_EQ(out, ReadBytes(Fixture("config_dual.rewritten.xml")));
+  EXPECT_EQ(Lines(out), Lines(ReadBytes(Fixture("config_dual.xml"))));
+  // What was written reads back as the row's values.
+  const DeviceFieldRecord back = ReadXmlTemplateText(out);
+  EXPECT_EQ(back.pppPassword[0], "p<w>\"d");
+  EXPECT_EQ(back.loginPassword, "Adm&1");
+}
+
+TEST(XmlRewrite, SingleBandFileFollowsEveryRule) {
+  TempDir dir;
+  ASSERT_TRUE(RewriteXml(false, SingleRow(), Fixture("config_single.xml"), dir / "out.xml"));
+  const std::string out = ReadBytes(dir / "out.xml");
+  EXPECT_EQ(out, ReadBytes(Fixture("config_single.rewritten.xml")));
+  EXPECT_EQ(Lines(out), Lines(ReadBytes(Fixture("config_single.xml"))));
+}
+
+TEST(XmlRewrite, FieldsWithoutAColumnKeepTheFilesLines) {
+  const std::string source = ReadBytes(Fixture("config_dual.xml"));
+  DeviceFieldRecord row = DualRow();
+  row.columns = SheetColumns{};  // a row that came from no column at all
+  std::string expected = source;
+  std::string::size_type at = 0;
+  while ((at = expected.find('\n', at)) != std::string::npos) {
+    expected.insert(at, "\r");
+    at += 2;
+  }
+  EXPECT_EQ(RewriteXmlText(true, row, source), expected);
+
+  // Wi-Fi names untouched when the sheet had no Wi-Fi columns; accounts set.
+  row = DualRow();
+  row.columns.wifi5g = row.columns.wifi24g = false;
+  const std::string out = RewriteXmlText(true, row, source);
+  EXPECT_NE(out.find("\r\n<Value Name=\"SSID\" Value=\"Net5\"/>\r\n"), std::string::npos);
+  EXPECT_NE(out.find("\r\n<Value Name=\"wpaPSK\" Value=\"tblwpa24\"/>\r\n"), std::string::npos);
+  EXPECT_NE(out.find("\r\n  <Value Name=\"LOID\" Value=\"L1\"/>\r\n"), std::string::npos);
+}
+
+TEST(XmlRewrite, WanEntriesOpenOnlyUpToTheRowsGroupCount) {
+  const std::string source =
+      "<chain chainName=\"ATM_VC_TBL\">\n"
+      "<Value Name=\"vid\" Value=\"1\"/>\n"
+      "<Value Name=\"ChannelMode\" Value=\"2\"/>\n"
+      "<Value Name=\"vid\" Value=\"between\"/>\n"
+      "<chain chainName=\"ATM_VC_TBL\">\n"
+      "<Value Name=\"vid\" Value=\"2\"/>\n"
+      "<Value Name=\"ChannelMode\" Value=\"2\"/>\n"
+      "<Value Name=\"vid\" Value=\"after\"/>\n";
+  DeviceFieldRecord row;
+  row.vid = {"100", "200"};
+  row.columns.vid = {true, true};
+  const auto rewrite = [&](int groups) {
+    row.wanCount = groups;
+    return RewriteXmlText(false, row, source);
+  };
+  EXPECT_EQ(rewrite(2),
+            "<chain chainName=\"ATM_VC_TBL\">\r\n"
+            "  <Value Name=\"vid\" Value=\"100\"/>\r\n"
+            "<Value Name=\"ChannelMode\" Value=\"2\"/>\r\n"
+            "  <Value Name=\"vid\" Value=\"100\"/>\r\n"  // still entry 1 until the next table line
+            "<chain chainName=\"ATM_VC_TBL\">\r\n"
+            "  <Value Name=\"vid\" Value=\"200\"/>\r\n"
+            "<Value Name=\"ChannelMode\" Value=\"2\"/>\r\n"
+            "<Value Name=\"vid\" Value=\"after\"/>\r\n");
+  EXPECT_EQ(rewrite(1),
+            "<chain chainName=\"ATM_VC_TBL\">\r\n"
+            "  <Value Name=\"vid\" Value=\"100\"/>\r\n"
+            "<Value Name=\"ChannelMode\" Value=\"2\"/>\r\n"
+            "<Value Name=\"vid\" Value=\"between\"/>\r\n"
+            "<chain chainName=\"ATM_VC_TBL\">\r\n"
+            "<Value Name=\"vid\" Value=\"2\"/>\r\n"
+            "<Value Name=\"ChannelMode\" Value=\"2\"/>\r\n"
+            "<Value Name=\"vid\" Value=\"after\"/>\r\n");
+  std::string unchanged = source;
+  for (std::size_t at = 0; (at = unchanged.find('\n', at)) != std::string::npos; at += 2)
+    unchanged.insert(at, "\r");
+  EXPECT_EQ(rewrite(0), unchanged);
+}
+
+TEST(XmlRewrite, LineCountAndLineEndsAreKept) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"", ""},
+      {"\n", "\r\n"},
+      {"a", "a\r\n"},
+      {"a\r\nb\r\n", "a\r\nb\r\n"},
+      {"a\n\nb", "a\r\n\r\nb\r\n"},
+      {"a\r\r\n", "a\r\r\n"},  // only the CR of a CR LF belongs to the line end
+  };
+  for (const auto& [source, expected] : cases)
+    EXPECT_EQ(RewriteXmlText(true, DualRow(), source), expected) << source;
+}
+
+TEST(XmlRewrite, EscapingKeepsTheFileWellFormed) {
+  EXPECT_EQ(EscapeXmlValue("a&b<c>d\"e'f"), "a&amp;b&lt;c&gt;d&quot;e'f");
+  EXPECT_EQ(EscapeXmlValue("line\r\nbreak\ttab\x01"), "line&#13;&#10;break&#9;tab&#1;");
+  // A value with line breaks keeps its entry on one line, and reads back whole.
+  DeviceFieldRecord row;
+  row.loginPassword = "one\ntwo\r\n";
+  row.columns.accounts = true;
+  const std::string out =
+      RewriteXmlText(false, row, "a\n<Value Name=\"SUSER_PASSWORD\" Value=\"x\"/>\nb\n");
+  EXPECT_EQ(Lines(out), 3u);
+  EXPECT_EQ(ReadXmlTemplateText(out).loginPassword, "one\ntwo\r\n");
+  EXPECT_EQ(DecodeXmlEntities(EscapeXmlValue("&amp; <\">")), "&amp; <\">");
+  EXPECT_EQ(DecodeXmlEntities("&#0;&#x110000;&#xD800;&#12a;"), "&#0;&#x110000;&#xD800;&#12a;");
+  EXPECT_EQ(DecodeXmlEntities("&#x4E2D;&#20013;"), "\xE4\xB8\xAD\xE4\xB8\xAD");
+}
+
+TEST(XmlRewrite, UnreadableSourceOrUnwritableOutputFails) {
+  TempDir dir;
+  EXPECT_FALSE(RewriteXml(true, DualRow(), dir / "absent.xml", dir / "out.xml"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "out.xml"));
+  EXPECT_FALSE(RewriteXml(true, DualRow(), Fixture("config_dual.xml"), dir / "no" / "out.xml"));
+}
+
+class DeviceXmlTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directory(dir_ / "ModifyXml");
+    state_.chosenConfigPath = Fixture("config_dual.xml");
+    state_.templateFields.dualBand = true;
+  }
+  TempDir dir_;
+  CustomizationState state_;
+  FakeOperatorPort port_;
+};
+
+TEST_F(DeviceXmlTest, WithASheetTheDeviceGetsItsRewrittenFile) {
+  state_.sheetPath = dir_ / "sheet.xlsx";
+  ASSERT_TRUE(WriteDeviceXml(state_, DualRow(), "C8:3A:35:A1:B2:C3", port_, dir_ / "ModifyXml"));
+  EXPECT_EQ(state_.perDeviceConfigPath, dir_ / "ModifyXml" / "C83A35A1B2C3.xml");
+  EXPECT_EQ(ReadBytes(state_.perDeviceConfigPath), ReadBytes(Fixture("config_dual.rewritten.xml")));
+  EXPECT_TRUE(port_.notes.empty());
+}
+
+TEST_F(DeviceXmlTest, WithoutASheetTheDeviceGetsACopy) {
+  ASSERT_TRUE(
+      WriteDeviceXml(state_, DeviceFieldRecord{}, "C8:3A:35:A1:B2:C3", port_, dir_ / "ModifyXml"));
+  EXPECT_EQ(ReadBytes(dir_ / "ModifyXml" / "C83A35A1B2C3.xml"),
+            ReadBytes(Fixture("config_dual.xml")));
+}
+
+TEST_F(DeviceXmlTest, AFileThatCannotBeMadeGivesANote) {
+  state_.sheetPath = dir_ / "sheet.xlsx";
+  EXPECT_FALSE(WriteDeviceXml(state_, DualRow(), "C8:3A:35:A1:B2:C3", port_, dir_ / "missing"));
+  EXPECT_EQ(state_.perDeviceConfigPath, dir_ / "missing" / "C83A35A1B2C3.xml");
+  ASSERT_EQ(port_.notes.size(), 1u);
+  EXPECT_EQ(port_.notes[0].title, "Note");
+  EXPECT_EQ(port_.notes[0].text, "Modify New Xml file fail!");
+
+  state_.sheetPath.clear();
+  EXPECT_FALSE(WriteDeviceXml(state_, DualRow(), "C8:3A:35:A1:B2:C3", port_, dir_ / "missing"));
+  ASSERT_EQ(port_.notes.size(), 2u);
+  EXPECT_TRUE(port_.notes[1].text.starts_with("Failed to copy the configuration file!"));
+
+  state_.chosenConfigPath = dir_ / "absent.xml";
+  EXPECT_FALSE(WriteDeviceXml(state_, DualRow(), "C8:3A:35:A1:B2:C3", port_, dir_ / "ModifyXml"));
+  EXPECT_EQ(port_.notes.size(), 3u);
+}
+
+}  // namespace
+}  // namespace brevant
