@@ -1,0 +1,60 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "link/delivery.h"
+#include "tailoring/customization_state.h"
+#include "tailoring/operator_port.h"
+
+namespace brevant {
+
+class CSqlManagement;
+
+// Where the customization page's logic reaches beyond the page.
+struct CustomizationServices {
+  CSqlManagement* store = nullptr;
+  DeliveryContext delivery;
+  // The folder beside the executable that holds ModifyExcel/, ModifyXml/ and ModifyJson/.
+  std::filesystem::path executableDirectory;
+  // Called once a delivery is confirmed and checked, before anything is
+  // changed: the window starts watching and shows the device list.
+  std::function<void()> deliveryStarting;
+};
+
+// The most logo a device shows; a larger picture is cropped first.
+inline constexpr int kLogoWidth = 229;
+inline constexpr int kLogoHeight = 51;
+bool LogoNeedsCropping(int width, int height);
+
+// The file lines show six blanks and the file name; an empty line means no file.
+void SetTargetList(CustomizationState& state, const std::vector<std::string>& targets);
+void SetLogo(CustomizationState& state, const std::filesystem::path& logo);
+void DeleteLogo(CustomizationState& state);
+void SetConfiguration(CustomizationState& state, const std::filesystem::path& configuration);
+// Also forgets the sheet: the file then goes to every device unchanged.
+void DeleteConfiguration(CustomizationState& state);
+
+// ".xml" or ".json" from the configuration line's last ".", lower case; empty otherwise.
+std::string ConfigurationKind(const CustomizationState& state);
+
+// "Edit" on the configuration line: reads the chosen file's tailorable fields,
+// writes the per-device sheet and lets the operator fill it in. True when the
+// sheet was made and edited.
+bool EditConfiguration(CustomizationState& state, OperatorPort& port,
+                       const CustomizationServices& services);
+
+struct ApplyOutcome {
+  bool started = false;  // confirmed and checked; the devices were prepared
+  int jobs = 0;          // delivery jobs started
+};
+
+// "Apply": the delivery mode and its confirmation, the sheet read, matched to
+// the targets and checked (the sheet opens again on a failed row), then the
+// devices are prepared and one job per device is started.
+ApplyOutcome ApplyCustomization(CustomizationState& state, OperatorPort& port,
+                                const CustomizationServices& services);
+
+}  // namespace brevant
