@@ -139,9 +139,7 @@ TEST_F(LanguagePackTest, TranslateIsSafeWhileThePackIsReplaced) {
 }
 
 TEST(ShippedPacks, MapEnglishAndSimplifiedChinese) {
-  const char* source = std::getenv("BREVANT_SOURCE_DIR");
-  ASSERT_NE(source, nullptr);
-  const std::filesystem::path data = std::filesystem::path(source) / "data";
+  const std::filesystem::path data = std::filesystem::path(BREVANT_SOURCE_DIR) / "data";
   EXPECT_EQ(DetectLanguage(data, 1033), "English");
   EXPECT_EQ(DetectLanguage(data, 2052), "Chinese");
   InitLanguage(data, 2052);

@@ -1,0 +1,329 @@
+#include "link/delivery.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include "link/result_log.h"
+#include "records/diag_log.h"
+#include "records/status_store.h"
+
+namespace brevant {
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+std::mutex gRunningMutex;
+std::condition_variable gRunningChanged;
+int gRunning = 0;
+
+void JobStarted() {
+  std::lock_guard lock(gRunningMutex);
+  ++gRunning;
+}
+
+void JobEnded() {
+  {
+    std::lock_guard lock(gRunningMutex);
+    --gRunning;
+  }
+  gRunningChanged.notify_all();
+}
+
+bool WaitForLink(DeliveryLink& link, const DeliveryTiming& timing) {
+  for (int attempt = 1; attempt <= timing.linkAttempts; ++attempt) {
+    if (link.IsUp())
+      return true;
+    if (attempt < timing.linkAttempts)
+      std::this_thread::sleep_for(timing.linkRetryDelay);
+  }
+  return false;
+}
+
+// Frames of the job's device while it is attached.
+class Attachment {
+ public:
+  Attachment(DeliveryLink& link, const MacAddress& device)
+      : link_(link), device_(device), mailbox_(std::make_shared<FrameMailbox>()) {
+    link_.Attach(device_, mailbox_);
+  }
+  ~Attachment() { link_.Detach(device_, mailbox_); }
+  FrameMailbox& mailbox() { return *mailbox_; }
+
+ private:
+  DeliveryLink& link_;
+  MacAddress device_;
+  std::shared_ptr<FrameMailbox> mailbox_;
+};
+
+// Sends one frame and waits for its acknowledgement with the protocol's
+// repetition and limits. Silence is the time spent waiting without a frame,
+// added up since the frame was first sent: every resendAfter of it re-sends,
+// and `sendings` periods of it fail. Frames that are not the acknowledgement
+// count as mismatches, re-sending at every multiple of mismatchResend and
+// failing at mismatchFail. A steady flood therefore fails by count, not time.
+template <typename IsAck>
+bool SendAndAwait(DeliveryLink& link, FrameMailbox& mailbox, const LinkFrame& frame,
+                  const DeliveryTiming& timing, IsAck isAck) {
+  SteadyClock::duration silence{};
+  int sent = 0;
+  std::uint64_t mismatches = 0;
+  link.Send(frame);
+  ++sent;
+  while (true) {
+    const SteadyClock::duration nextSending = timing.resendAfter * sent;
+    const auto waitStart = SteadyClock::now();
+    const auto received = mailbox.WaitUntil(waitStart + (nextSending - silence));
+    silence += SteadyClock::now() - waitStart;
+    std::uint64_t newMismatches = mailbox.TakeDropped();
+    if (!received) {
+      if (sent >= timing.sendings)
+        return false;
+      link.Send(frame);
+      ++sent;
+    } else if (isAck(*received)) {
+      return true;
+    } else {
+      ++newMismatches;
+    }
+    if (newMismatches == 0)
+      continue;
+    const std::uint64_t before = mismatches;
+    mismatches += newMismatches;
+    if (mismatches >= timing.mismatchFail)
+      return false;
+    // Frames the mailbox had to drop arrive here in one count; each multiple
+    // they pass still sends the chunk once, as if they had come one by one.
+    for (auto k = before / timing.mismatchResend; k < mismatches / timing.mismatchResend; ++k) {
+      link.Send(frame);
+    }
+  }
+}
+
+// A file opened for reading that others may read and write meanwhile.
+class InputFile {
+ public:
+  explicit InputFile(const std::string& path)
+      : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY)) {}
+  ~InputFile() {
+    if (fd_ >= 0)
+      ::close(fd_);
+  }
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  // The size of a regular file; nothing for anything else.
+  std::optional<std::uint64_t> Size() const {
+    struct stat info {};
+    if (fd_ < 0 || ::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode))
+      return std::nullopt;
+    return static_cast<std::uint64_t>(info.st_size);
+  }
+  // Up to `size` bytes; -1 on a read error.
+  long Read(std::uint8_t* buffer, std::size_t size) {
+    std::size_t total = 0;
+    while (total < size) {
+      const ssize_t n = ::read(fd_, buffer + total, size - total);
+      if (n < 0 && errno == EINTR)
+        continue;
+      if (n < 0)
+        return -1;
+      if (n == 0)
+        break;
+      total += static_cast<std::size_t>(n);
+    }
+    return static_cast<long>(total);
+  }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+std::string DeliveryJob::CheckFields() const {
+  if (configPath.size() > kJobPathMax)
+    return "configuration file path longer than 259 bytes";
+  if (logoPath.size() > kJobPathMax)
+    return "logo file path longer than 259 bytes";
+  if (commandText.size() > kJobCommandMax)
+    return "command text longer than 511 bytes";
+  return {};
+}
+
+bool SendFile(DeliveryLink& link, const LinkFrame& transferTemplate, std::uint16_t category,
+              const std::string& path, const DeliveryTiming& timing) {
+  if (!WaitForLink(link, timing))
+    return false;
+  Attachment attachment(link, transferTemplate.destination());
+  InputFile file(path);
+  const auto length = file.Size();
+  if (!length)
+    return false;
+
+  std::uint64_t position = 0;
+  std::uint32_t chunk = 0;
+  std::uint8_t buffer[kChunkDataSize];
+  do {
+    const std::size_t want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(kChunkDataSize, *length - position));
+    const long n = file.Read(buffer, want);
+    // A read error, or a file that shrank under us, would send something else
+    // than the file: the transfer fails instead.
+    if (n < 0 || static_cast<std::size_t>(n) != want)
+      return false;
+    const std::uint64_t before = position;
+    position += static_cast<std::uint64_t>(n);
+    ++chunk;
+    const LinkFrame frame =
+        MakeDataChunk(transferTemplate, chunk, ChunkFlagFor(before, position, *length),
+                      std::span<const std::uint8_t>(buffer, static_cast<std::size_t>(n)));
+    // The chunk counter is compared whole: past 65535 chunks only 0xFFFF acknowledges.
+    const bool acknowledged =
+        SendAndAwait(link, attachment.mailbox(), frame, timing, [&](const LinkFrame& f) {
+          return f.sequence() == kAnySequence ||
+                 (f.category() == category && f.opcode() == OP_ACK && f.sequence() == chunk);
+        });
+    if (!acknowledged)
+      return false;
+  } while (position < *length);
+  return true;
+}
+
+bool SendCommand(DeliveryLink& link, const LinkFrame& transferTemplate,
+                 const std::string& commandText, const DeliveryTiming& timing) {
+  const auto frame = MakeCommandFrame(transferTemplate, commandText);
+  if (!frame)
+    return false;
+  if (!WaitForLink(link, timing))
+    return false;
+  Attachment attachment(link, transferTemplate.destination());
+  return SendAndAwait(link, attachment.mailbox(), *frame, timing, [](const LinkFrame& f) {
+    return f.category() == JSON_CMD_DATA && f.opcode() == OP_ACK && f.sequence() == 1;
+  });
+}
+
+void RunDeliveryJob(const DeliveryJob& job, const DeliveryContext& context) {
+  DeliveryLink& link = *context.link;
+  CSqlManagement& store = *context.store;
+  const std::string mac = DeviceMacText(job.destination);
+  auto templateFor = [&](std::uint16_t category, std::uint16_t opcode, std::uint16_t transfers) {
+    return MakeTransferTemplate(job.destination, job.source, category, opcode, transfers);
+  };
+  auto status = [](bool ok) { return ok ? TRANSMIT_FINISH : TRANSMIT_FAIL; };
+
+  switch (job.kind) {
+    case KIND_LOGO:
+      store.SetLogoStatus(mac, status(SendFile(link, templateFor(LOG_DATA, OP_LOGO_CHUNK, 1),
+                                               LOG_DATA, job.logoPath, context.timing)));
+      break;
+    case KIND_CONFIG:
+      store.SetParaStatus(mac, status(SendFile(link, templateFor(PARA_DATA, OP_PARA_CHUNK, 1),
+                                               PARA_DATA, job.configPath, context.timing)));
+      break;
+    case KIND_COMMAND:
+      store.SetAntiTheftStatus(mac, status(SendCommand(link, templateFor(JSON_CMD_DATA, OP_CMD, 1),
+                                                       job.commandText, context.timing)));
+      break;
+    default:
+      // The configuration goes whatever became of the logo.
+      store.SetLogoStatus(mac, status(SendFile(link, templateFor(LOG_DATA, OP_LOGO_CHUNK, 2),
+                                               LOG_DATA, job.logoPath, context.timing)));
+      store.SetParaStatus(mac, status(SendFile(link, templateFor(PARA_DATA, OP_PARA_CHUNK, 2),
+                                               PARA_DATA, job.configPath, context.timing)));
+      break;
+  }
+}
+
+bool StartDeliveryJob(DeliveryJob job, const DeliveryContext& context, std::string* error) {
+  const std::string why = job.CheckFields();
+  if (!why.empty()) {
+    if (error != nullptr)
+      *error = why;
+    return false;
+  }
+  ThreadStarter start = context.startThread;
+  if (!start) {
+    start = [](std::function<void()> body) {
+      try {
+        std::thread(std::move(body)).detach();
+        return true;
+      } catch (const std::system_error&) {
+        return false;
+      }
+    };
+  }
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    // The count lets shut-down wait for the job; it drops when the last copy of
+    // the body is gone, whether it ran or the start was refused.
+    JobStarted();
+    std::shared_ptr<void> running(nullptr, [](void*) { JobEnded(); });
+    // The thread owns its copy of the job.
+    if (start([job, context, running] { RunDeliveryJob(job, context); }))
+      return true;
+  }
+  if (error != nullptr)
+    *error = "no thread could be started for the job";
+  return false;
+}
+
+bool HandleDeviceResult(const LinkFrame& frame, CSqlManagement& store, ResultLog& log) {
+  const std::uint16_t category = frame.category();
+  const std::uint16_t opcode = frame.opcode();
+  bool success = false;
+  std::int32_t code = 0;
+  switch (opcode) {
+    case OP_PARA_OK:
+    case OP_LOGO_OK:
+    case OP_CMD_OK:
+      success = true;
+      code = OPERATE_SUCCESS;
+      break;
+    case OP_PARA_FAIL:
+    case OP_LOGO_FAIL:
+      code = OPERATE_FAIL;
+      break;
+    case OP_CMD_FAIL:
+      code = LOCKCODE_MISMATCH;
+      break;
+    default:
+      return false;
+  }
+  // Each category has its own two result opcodes.
+  const bool matches =
+      (category == PARA_DATA && (opcode == OP_PARA_OK || opcode == OP_PARA_FAIL)) ||
+      (category == LOG_DATA && (opcode == OP_LOGO_OK || opcode == OP_LOGO_FAIL)) ||
+      (category == JSON_CMD_DATA && (opcode == OP_CMD_OK || opcode == OP_CMD_FAIL));
+  if (!matches)
+    return false;
+  const std::string mac = DeviceMacText(frame.source());
+  log.WriteResult(ResultTypeText(category), mac, success);
+  if (category == PARA_DATA) {
+    store.SetParaStatus(mac, code);
+  } else if (category == LOG_DATA) {
+    store.SetLogoStatus(mac, code);
+  } else {
+    store.SetAntiTheftStatus(mac, code);
+  }
+  return true;
+}
+
+int RunningDeliveryJobs() {
+  std::lock_guard lock(gRunningMutex);
+  return gRunning;
+}
+
+bool WaitForDeliveryJobs(std::chrono::steady_clock::time_point deadline) {
+  std::unique_lock lock(gRunningMutex);
+  return gRunningChanged.wait_until(lock, deadline, [] { return gRunning == 0; });
+}
+
+}  // namespace brevant

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "link/delivery_link.h"
+#include "link/frame.h"
+
+namespace brevant {
+
+class CSqlManagement;
+class ResultLog;
+
+enum DeliveryKind : std::int32_t {
+  KIND_LOGO = 1,
+  KIND_CONFIG = 2,
+  KIND_LOGO_AND_CONFIG = 3,
+  KIND_COMMAND = 4,
+};
+
+// Field sizes of a job record: the longest texts a job carries.
+inline constexpr std::size_t kJobPathMax = 259;
+inline constexpr std::size_t kJobCommandMax = kCommandTextMax;
+
+// What a delivery page fills per target device and hands to the job's thread.
+struct DeliveryJob {
+  MacAddress destination{};
+  MacAddress source{};
+  std::int32_t kind = 0;
+  std::string configPath;   // kinds 2 and 3
+  std::string logoPath;     // kinds 1 and 3
+  std::string commandText;  // kind 4
+
+  // Empty when every text fits its field; otherwise what does not.
+  std::string CheckFields() const;
+};
+
+// The wire timing. The defaults are the protocol's; tests scale the times.
+struct DeliveryTiming {
+  std::chrono::milliseconds resendAfter{1000};  // silence before a chunk goes out again
+  int sendings = 5;                             // the first sending and four repetitions
+  int linkAttempts = 10;                        // while the link is not up
+  std::chrono::milliseconds linkRetryDelay{100};
+  std::uint32_t mismatchResend = 20000;  // re-send at every multiple
+  std::uint32_t mismatchFail = 100000;
+};
+
+using ThreadStarter = std::function<bool(std::function<void()>)>;
+
+struct DeliveryContext {
+  DeliveryLink* link = nullptr;
+  CSqlManagement* store = nullptr;
+  DeliveryTiming timing;
+  // Starts a detached thread; false when the platform refused one. Empty: std::thread.
+  ThreadStarter startThread;
+};
+
+// Starts the job on a thread of its own, up to 5 attempts. False when the job's
+// texts do not fit their fields (why in *error) or no thread could be started;
+// the device then keeps the status the page wrote.
+bool StartDeliveryJob(DeliveryJob job, const DeliveryContext& context,
+                      std::string* error = nullptr);
+
+// The job's transfers in order, with the status after each (the job thread's body).
+void RunDeliveryJob(const DeliveryJob& job, const DeliveryContext& context);
+
+// One file in 1024-byte chunks, stop-and-wait. True when the whole file was
+// acknowledged.
+bool SendFile(DeliveryLink& link, const LinkFrame& transferTemplate, std::uint16_t category,
+              const std::string& path, const DeliveryTiming& timing);
+
+// The anti-theft command. True when it was acknowledged.
+bool SendCommand(DeliveryLink& link, const LinkFrame& transferTemplate,
+                 const std::string& commandText, const DeliveryTiming& timing);
+
+// A device's result frame (categories 1-3, opcodes 5-10): the log line first,
+// then the status. False for any other frame.
+bool HandleDeviceResult(const LinkFrame& frame, CSqlManagement& store, ResultLog& log);
+
+// Jobs whose threads have not ended yet, and a wait for them (at shut-down and
+// in tests). True when none is left by the deadline.
+int RunningDeliveryJobs();
+bool WaitForDeliveryJobs(std::chrono::steady_clock::time_point deadline);
+
+}  // namespace brevant

@@ -1,0 +1,459 @@
+#include "link/transmit_manage.h"
+
+#include <pthread.h>
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <system_error>
+
+#include "app/exe_dir.h"
+#include "link/delivery.h"
+#include "link/pcap_capture.h"
+#include "link/result_log.h"
+#include "records/diag_log.h"
+
+namespace brevant {
+
+namespace {
+
+constexpr const char* kInitFunction = "bool __thiscall AcTransmitManage::Init(void)";
+constexpr const char* kReceiveFunction = "void AcTransmitManage::ThreadRecvDiscover(void)";
+constexpr const char* kManageFunction = "void AcTransmitManage::ThreadManageDiscover(void)";
+
+// How long a thread may go without looking at its stop flag.
+constexpr auto kReceiveTurn = std::chrono::milliseconds(100);
+constexpr auto kManageTurn = std::chrono::milliseconds(500);
+// Pause after a failed read, so an interface that went away is not spun on.
+constexpr auto kReadErrorPause = std::chrono::milliseconds(10);
+// Frames read in one go before the stop flag is looked at again.
+constexpr int kReadBatch = 256;
+// Responses waiting for the manage thread; beyond it (a manage thread that
+// could not start, a flood) further ones are dropped rather than hoarded.
+constexpr std::size_t kResponseQueueMax = 16384;
+// How long Init waits for the receive handle to open.
+constexpr auto kOpenWait = std::chrono::seconds(5);
+
+std::uint64_t MacKey(const MacAddress& mac) {
+  std::uint64_t key = 0;
+  for (const std::uint8_t byte : mac)
+    key = (key << 8) | byte;
+  return key;
+}
+
+void NameThisThread(const char* name) {
+  pthread_setname_np(pthread_self(), name);
+}
+
+}  // namespace
+
+bool IsResultFrame(const LinkFrame& frame) {
+  const std::uint16_t opcode = frame.opcode();
+  switch (frame.category()) {
+    case PARA_DATA:
+      return opcode == OP_PARA_FAIL || opcode == OP_PARA_OK;
+    case LOG_DATA:
+      return opcode == OP_LOGO_FAIL || opcode == OP_LOGO_OK;
+    case JSON_CMD_DATA:
+      return opcode == OP_CMD_FAIL || opcode == OP_CMD_OK;
+    default:
+      return false;
+  }
+}
+
+std::string LocalTimeText() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[80];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", local.tm_year + 1900,
+                local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+  return text;
+}
+
+AcTransmitManage& AcTransmitManage::Instance() {
+  // Made before the manager, so it outlives the receive thread at exit.
+  static ResultLog resultLog(ExecutableDirectory());
+  static AcTransmitManage manager(CSqlManagement::Instance(),
+                                  std::make_shared<SysfsAdapterSource>(),
+                                  std::make_shared<PcapCaptureFactory>());
+  // Device results become log lines and statuses.
+  static const bool wired = [] {
+    manager.SetResultHandler([](const LinkFrame& frame) {
+      HandleDeviceResult(frame, CSqlManagement::Instance(), resultLog);
+    });
+    return true;
+  }();
+  (void)wired;
+  return manager;
+}
+
+AcTransmitManage::AcTransmitManage(CSqlManagement& store, std::shared_ptr<AdapterSource> adapters,
+                                   std::shared_ptr<CaptureFactory> captures)
+    : store_(store), adapters_(std::move(adapters)), captures_(std::move(captures)) {}
+
+AcTransmitManage::~AcTransmitManage() {
+  std::lock_guard lifecycle(lifecycleMutex_);
+  StopThreads();
+  std::lock_guard lock(sendMutex_);
+  sendEndpoint_.reset();
+}
+
+bool AcTransmitManage::Init() {
+  std::lock_guard lifecycle(lifecycleMutex_);
+  StopThreads();
+  {
+    // A fresh start also reopens the send handle, on the adapter now chosen.
+    std::lock_guard lock(sendMutex_);
+    sendEndpoint_.reset();
+    std::lock_guard errorLock(errorMutex_);
+    sendOpenError_.clear();
+  }
+
+  if (failStep_ != InitStep::Event)
+    event_manage_discover_ = std::make_shared<AutoResetEvent>();
+  if (!event_manage_discover_) {
+    WriteLog(kInitFunction, 1, 115, "create event_manage_discover fail");
+    return false;
+  }
+  receiveStop_ = false;
+  manageStop_ = false;
+  {
+    std::lock_guard lock(queueMutex_);
+    responseQueue_.clear();
+  }
+
+  auto start = [&](std::thread& thread, InitStep step, std::atomic<int>& live, auto body) {
+    if (failStep_ == step)
+      return false;
+    ++live;
+    try {
+      thread = std::thread(body);
+    } catch (const std::system_error&) {
+      --live;
+      return false;
+    }
+    return true;
+  };
+
+  const std::string device = CaptureDeviceName();
+  const MacAddress adapter = AdapterMac();
+  {
+    std::lock_guard lock(receiveMutex_);
+    receiveState_ = ReceiveState::Starting;
+  }
+  if (!start(thread_recv_discover_, InitStep::ReceiveThread, liveReceive_,
+             [this, device, adapter] { ThreadRecvDiscover(device, adapter); })) {
+    std::lock_guard lock(receiveMutex_);
+    receiveState_ = ReceiveState::Idle;
+    WriteLog(kInitFunction, 1, 123, "create thread_recv_discover fail");
+    return false;
+  }
+  const bool manageStarted = start(thread_manage_discover_, InitStep::ManageThread, liveManage_,
+                                   [this] { ThreadManageDiscover(); });
+  {
+    // Responses to a broadcast sent right after Init must find the handle open.
+    std::unique_lock lock(receiveMutex_);
+    receiveChanged_.wait_for(lock, kOpenWait,
+                             [&] { return receiveState_ != ReceiveState::Starting; });
+  }
+  if (!manageStarted) {
+    WriteLog(kInitFunction, 1, 131, "create thread_manage_discover fail");
+    return false;
+  }
+  return true;
+}
+
+void AcTransmitManage::StopThreads() {
+  receiveStop_ = true;
+  manageStop_ = true;
+  if (event_manage_discover_)
+    event_manage_discover_->Set();
+  {
+    std::lock_guard lock(receiveMutex_);
+    if (receiveEndpoint_ != nullptr)
+      receiveEndpoint_->Interrupt();
+  }
+  if (thread_recv_discover_.joinable())
+    thread_recv_discover_.join();
+  if (thread_manage_discover_.joinable())
+    thread_manage_discover_.join();
+  event_manage_discover_.reset();
+}
+
+void AcTransmitManage::ThreadRecvDiscover(std::string device, MacAddress adapter) {
+  NameThisThread(kReceiveThreadName);
+  std::string error;
+  std::unique_ptr<CaptureEndpoint> endpoint =
+      captures_->Open(device, ReceiveCaptureOptions(adapter), &error);
+  {
+    std::lock_guard lock(errorMutex_);
+    receiveOpenError_ = endpoint ? std::string() : error;
+  }
+  {
+    std::lock_guard lock(receiveMutex_);
+    receiveEndpoint_ = endpoint.get();
+    receiveState_ = endpoint ? ReceiveState::Open : ReceiveState::Failed;
+    up_ = endpoint != nullptr;
+  }
+  receiveChanged_.notify_all();
+  if (!endpoint) {
+    // No device is found and no result is received until the next Init.
+    WriteLog(kReceiveFunction, 1, __LINE__, "cannot listen: %s", error.c_str());
+    --liveReceive_;
+    return;
+  }
+
+  LinkFrame frame;
+  while (!receiveStop_) {
+    if (!endpoint->WaitReadable(std::chrono::steady_clock::now() + kReceiveTurn))
+      continue;
+    for (int n = 0; n < kReadBatch && !receiveStop_; ++n) {
+      const ReadStatus status = endpoint->Read(frame);
+      if (status == ReadStatus::Frame) {
+        HandleFrame(frame);
+        continue;
+      }
+      if (status == ReadStatus::Error)
+        std::this_thread::sleep_for(kReadErrorPause);
+      break;
+    }
+  }
+
+  {
+    std::lock_guard lock(receiveMutex_);
+    receiveEndpoint_ = nullptr;
+    receiveState_ = ReceiveState::Idle;
+    up_ = false;
+  }
+  endpoint.reset();
+  --liveReceive_;
+}
+
+void AcTransmitManage::HandleFrame(const LinkFrame& frame) {
+  {
+    // Every frame of a device with a running job reaches that job.
+    std::lock_guard lock(routeMutex_);
+    if (!mailboxes_.empty()) {
+      const auto it = mailboxes_.find(MacKey(frame.source()));
+      if (it != mailboxes_.end()) {
+        for (const auto& mailbox : it->second)
+          mailbox->Post(frame);
+      }
+    }
+  }
+
+  const std::uint16_t category = frame.category();
+  if (category == DISCOVERY) {
+    if (frame.opcode() == OP_ACK) {
+      {
+        std::lock_guard lock(queueMutex_);
+        if (responseQueue_.size() >= kResponseQueueMax)
+          return;
+        responseQueue_.push_back(frame);
+      }
+      if (event_manage_discover_)
+        event_manage_discover_->Set();
+    }
+    return;
+  }
+  if (IsResultFrame(frame)) {
+    std::shared_ptr<const ResultHandler> handler;
+    {
+      std::lock_guard lock(handlerMutex_);
+      handler = resultHandler_;
+    }
+    if (handler && *handler)
+      (*handler)(frame);
+  }
+  // Anything else (acknowledgements among them) is for the jobs alone.
+}
+
+void AcTransmitManage::ThreadManageDiscover() {
+  NameThisThread(kManageThreadName);
+  const std::shared_ptr<AutoResetEvent> event = event_manage_discover_;
+  std::vector<LinkFrame> taken;
+  while (true) {
+    // The deadline only bounds how long a stop can go unnoticed.
+    const bool signalled = event->WaitFor(kManageTurn);
+    if (manageStop_)
+      break;
+    if (!signalled)
+      continue;
+    {
+      std::lock_guard lock(queueMutex_);
+      taken.swap(responseQueue_);
+    }
+    for (const LinkFrame& frame : taken) {
+      if (manageStop_)
+        break;
+      ProcessDiscoveryResponse(frame);
+    }
+    taken.clear();
+  }
+  --liveManage_;
+}
+
+void AcTransmitManage::ProcessDiscoveryResponse(const LinkFrame& frame) {
+  const MacAddress source = frame.source();
+  DiscoveredDevice device;
+  device.time = LocalTimeText();
+  device.mac = DeviceMacText(source);
+  // A group address cannot be a device: recording it would send a delivery
+  // to every device on the segment.
+  const bool groupAddress = (source[0] & 0x01) != 0;
+  const bool zeroAddress = source == MacAddress{};
+
+  std::lock_guard lock(deviceTableMutex_);
+  if (groupAddress || zeroAddress) {
+    if (!badSourceLogged_) {
+      badSourceLogged_ = true;
+      WriteLog(kManageFunction, 1, __LINE__, "ignored a discovery response from %s",
+               device.mac.c_str());
+    }
+    return;
+  }
+  if (!knownMacs_.insert(device.mac).second)
+    return;
+  DiscoveryTexts texts = ReadDiscoveryTexts(frame);
+  device.ssid2 = std::move(texts.ssid2);
+  device.ssid5 = std::move(texts.ssid5);
+  device.key2 = std::move(texts.key2);
+  device.key5 = std::move(texts.key5);
+  devices_.push_back(device);
+  // The store's lock is taken inside the device-table lock, as everywhere.
+  store_.InsertOrUpdateDevice(device);
+}
+
+void AcTransmitManage::SendDiscover() {
+  Send(MakeDiscoveryRequest(AdapterMac()));
+}
+
+void AcTransmitManage::ClearDevices() {
+  std::lock_guard lock(deviceTableMutex_);
+  devices_.clear();
+  knownMacs_.clear();
+  badSourceLogged_ = false;
+}
+
+void AcTransmitManage::ListAdapters(std::vector<AdapterRecord>& list) {
+  std::lock_guard lock(adapterListMutex_);
+  list = OfferedAdapters(*adapters_);
+}
+
+bool AcTransmitManage::FindCaptureDevice(const AdapterRecord& record, std::string* message) {
+  if (message != nullptr)
+    message->clear();
+  std::vector<std::string> devices;
+  std::string error;
+  if (!adapters_->CaptureDevices(devices, error)) {
+    if (message != nullptr)
+      *message = "pcap_findalldevs error";
+    return false;
+  }
+  const auto match = MatchCaptureDevice(devices, record.name);
+  if (!match)
+    return false;
+  std::lock_guard lock(selectionMutex_);
+  captureDeviceName_ = CutUtf8(*match, kAdapterNameMax);
+  return true;
+}
+
+bool AcTransmitManage::ApplyAdapter(const AdapterRecord& record, std::string* message) {
+  SetAdapterMac(record.mac);
+  return FindCaptureDevice(record, message);
+}
+
+void AcTransmitManage::SetAdapterMac(const MacAddress& mac) {
+  std::lock_guard lock(selectionMutex_);
+  adapterMac_ = mac;
+}
+
+std::string AcTransmitManage::CaptureDeviceName() const {
+  std::lock_guard lock(selectionMutex_);
+  return captureDeviceName_;
+}
+
+std::optional<int> AcTransmitManage::CaptureDeviceMtu() const {
+  const std::string device = CaptureDeviceName();
+  if (device.empty())
+    return std::nullopt;
+  return adapters_->Mtu(device);
+}
+
+void AcTransmitManage::SetResultHandler(ResultHandler handler) {
+  auto shared = handler ? std::make_shared<const ResultHandler>(std::move(handler)) : nullptr;
+  std::lock_guard lock(handlerMutex_);
+  resultHandler_ = std::move(shared);
+}
+
+bool AcTransmitManage::IsUp() const {
+  return up_;
+}
+
+MacAddress AcTransmitManage::AdapterMac() const {
+  std::lock_guard lock(selectionMutex_);
+  return adapterMac_;
+}
+
+bool AcTransmitManage::Send(const LinkFrame& frame) {
+  const std::string device = CaptureDeviceName();
+  std::lock_guard lock(sendMutex_);
+  if (!sendEndpoint_ || sendDevice_ != device) {
+    sendEndpoint_.reset();
+    std::string error;
+    sendEndpoint_ = captures_->Open(device, SendCaptureOptions(), &error);
+    {
+      std::lock_guard errorLock(errorMutex_);
+      sendOpenError_ = sendEndpoint_ ? std::string() : error;
+    }
+    if (!sendEndpoint_)
+      return false;
+    sendDevice_ = device;
+  }
+  if (sendEndpoint_->Send(frame))
+    return true;
+  // Opened afresh at the next send: the interface may have gone and come back.
+  sendEndpoint_.reset();
+  return false;
+}
+
+void AcTransmitManage::Attach(const MacAddress& device, std::shared_ptr<FrameMailbox> mailbox) {
+  if (!mailbox)
+    return;
+  std::lock_guard lock(routeMutex_);
+  mailboxes_[MacKey(device)].push_back(std::move(mailbox));
+}
+
+void AcTransmitManage::Detach(const MacAddress& device,
+                              const std::shared_ptr<FrameMailbox>& mailbox) {
+  std::lock_guard lock(routeMutex_);
+  const auto it = mailboxes_.find(MacKey(device));
+  if (it == mailboxes_.end())
+    return;
+  std::erase(it->second, mailbox);
+  if (it->second.empty())
+    mailboxes_.erase(it);
+}
+
+std::vector<DiscoveredDevice> AcTransmitManage::Devices() const {
+  std::lock_guard lock(deviceTableMutex_);
+  return devices_;
+}
+
+std::size_t AcTransmitManage::DeviceCount() const {
+  std::lock_guard lock(deviceTableMutex_);
+  return devices_.size();
+}
+
+std::string AcTransmitManage::LastOpenError() const {
+  std::lock_guard lock(errorMutex_);
+  return receiveOpenError_.empty() ? sendOpenError_ : receiveOpenError_;
+}
+
+void AcTransmitManage::FailInitStepForTesting(InitStep step) {
+  std::lock_guard lifecycle(lifecycleMutex_);
+  failStep_ = step;
+}
+
+}  // namespace brevant

@@ -1,0 +1,164 @@
+// Discovery over a veth pair against brevant-devsim, with the real link
+// manager, libpcap and store.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "link/pcap_capture.h"
+#include "link/scan_procedure.h"
+#include "link/transmit_manage.h"
+#include "records/status_store.h"
+#include "support/temp_dir.h"
+#include "testbed_fixture.h"
+
+namespace brevant {
+namespace {
+
+using std::chrono::milliseconds;
+using Clock = std::chrono::steady_clock;
+
+// The scan's tick, shortened so a scan takes a second: the rule counts ticks,
+// and simulated devices answer within milliseconds.
+constexpr auto kTick = milliseconds(250);
+
+class DiscoveryTest : public testing::TestBedTest {
+ protected:
+  void SetUp() override {
+    TestBedTest::SetUp();
+    if (IsSkipped() || HasFatalFailure())
+      return;
+    store_ = std::make_unique<CSqlManagement>(temp_ / "data.db");
+    link_ = std::make_unique<AcTransmitManage>(*store_, std::make_shared<SysfsAdapterSource>(),
+                                               std::make_shared<PcapCaptureFactory>());
+    AdapterRecord record;
+    record.kind = 1;
+    record.name = bed_.ToolInterface();
+    record.mac = testing::TestBed::kToolMac;
+    std::string message;
+    ASSERT_TRUE(link_->ApplyAdapter(record, &message)) << message;
+    ASSERT_TRUE(link_->Init());
+    ASSERT_TRUE(link_->IsUp()) << link_->LastOpenError();
+    scan_ = std::make_unique<ScanProcedure>(ScanActionsFor(*link_, *store_));
+  }
+
+  void TearDown() override {
+    scan_.reset();
+    link_.reset();
+    TestBedTest::TearDown();
+  }
+
+  // Runs a scan with real waits between ticks; the tick on which it ended.
+  int RunScan() {
+    scan_->Start();
+    auto next = Clock::now();
+    for (int tick = 1; tick <= 40; ++tick) {
+      next += kTick;
+      std::this_thread::sleep_until(next);
+      if (scan_->Tick())
+        return tick;
+    }
+    return -1;
+  }
+
+  std::vector<ap_info_stu> Rows() {
+    std::vector<ap_info_stu> rows;
+    int count = 0, success = 0, fail = 0;
+    store_->QueryDevices(true, SORT_BY_MAC, "", rows, count, success, fail);
+    return rows;
+  }
+
+  bool RowsBecome(std::size_t count, milliseconds limit) {
+    const auto deadline = Clock::now() + limit;
+    while (Rows().size() != count) {
+      if (Clock::now() >= deadline)
+        return false;
+      std::this_thread::sleep_for(milliseconds(10));
+    }
+    return true;
+  }
+
+  brevant::testing::TempDir temp_;
+  std::unique_ptr<CSqlManagement> store_;
+  std::unique_ptr<AcTransmitManage> link_;
+  std::unique_ptr<ScanProcedure> scan_;
+};
+
+TEST_F(DiscoveryTest, ThreeDevicesAnsweringAtOnceEndTheScanOnTickFour) {
+  StartDevsim({"--count", "3"});
+  EXPECT_EQ(RunScan(), 4);
+  const auto rows = Rows();
+  ASSERT_EQ(rows.size(), 3u);
+  for (int i = 0; i < 3; ++i) {
+    const std::string n = std::to_string(i + 1);
+    EXPECT_EQ(rows[i].mac, "02:62:00:00:00:0" + n);
+    EXPECT_EQ(rows[i].ssid2, "Brevant-" + n + "-2G");
+    EXPECT_EQ(rows[i].ssid5, "Brevant-" + n + "-5G");
+    EXPECT_EQ(rows[i].key2, "key2-02620000000" + n);
+    EXPECT_EQ(rows[i].paraStatus, WAIT_OPERATE);
+  }
+}
+
+TEST_F(DiscoveryTest, NoAnswerEndsTheScanOnTickFourWithAnEmptyList) {
+  StartDevsim({"--count", "0"});
+  EXPECT_EQ(RunScan(), 4);
+  EXPECT_TRUE(Rows().empty());
+  EXPECT_EQ(link_->DeviceCount(), 0u);
+}
+
+TEST_F(DiscoveryTest, ADeviceAnsweringTwiceIsRecordedOnceWithItsFirstNames) {
+  StartDevsim({"--device",
+               "mac=02:62:00:00:01:01,ssid2=first,ssid5=first5,repeat=3,again-ssid2=second,"
+               "again-ssid5=second5",
+               "--device", "mac=02:62:00:00:01:02,ssid2=wide,key5=k,fill=full", "--device",
+               "mac=02:62:00:00:01:03,ssid2=narrow,fill=nul"});
+  EXPECT_EQ(RunScan(), 4);
+  const auto rows = Rows();
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0].ssid2, "first");
+  EXPECT_EQ(rows[0].ssid5, "first5");
+  // Texts filling their whole field are read to the field's end, not beyond.
+  EXPECT_EQ(rows[1].ssid2, "wide" + std::string(30, '#'));
+  EXPECT_EQ(rows[1].ssid5, std::string(34, '#'));
+  EXPECT_EQ(rows[1].key2, std::string(66, '#'));
+  EXPECT_EQ(rows[1].key5, "k" + std::string(65, '#'));
+  EXPECT_EQ(rows[2].ssid2, "narrow" + std::string(27, '#'));
+  EXPECT_EQ(rows[2].key5, std::string(65, '#'));
+}
+
+TEST_F(DiscoveryTest, AnAnswerAfterTheScanStillAddsItsDevice) {
+  StartDevsim({"--count", "1", "--device", "mac=02:62:00:00:02:01,delay=1800"});
+  EXPECT_EQ(RunScan(), 4);
+  EXPECT_EQ(Rows().size(), 1u) << "the late device answers after the scan's end";
+  ASSERT_TRUE(RowsBecome(2, milliseconds(10000)));
+  EXPECT_EQ(Rows()[1].mac, "02:62:00:00:02:01");
+}
+
+TEST_F(DiscoveryTest, ADiscoveryFrameWithAnotherOpcodeIsIgnored) {
+  // The faulty device answers first, so by the time the sound one is in,
+  // its frame has been handled.
+  StartDevsim({"--device", "mac=02:62:00:00:03:01,opcode=5", "--device",
+               "mac=02:62:00:00:03:02,opcode=1", "--device", "mac=02:62:00:00:03:03"});
+  EXPECT_EQ(RunScan(), 4);
+  const auto rows = Rows();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].mac, "02:62:00:00:03:03");
+}
+
+TEST_F(DiscoveryTest, InitWhileThreadsRunLeavesOneReceiveAndOneManageThread) {
+  StartDevsim({"--count", "5", "--spread-ms", "100"});
+  for (int i = 0; i < 4; ++i) {
+    link_->SendDiscover();  // answers arrive while the threads are replaced
+    std::this_thread::sleep_for(milliseconds(20 * i));
+    ASSERT_TRUE(link_->Init());
+  }
+  EXPECT_EQ(testing::ThreadsNamed(AcTransmitManage::kReceiveThreadName), 1);
+  EXPECT_EQ(testing::ThreadsNamed(AcTransmitManage::kManageThreadName), 1);
+  EXPECT_GT(RunScan(), 0);
+  EXPECT_EQ(Rows().size(), 5u);
+}
+
+}  // namespace
+}  // namespace brevant
