@@ -24,6 +24,7 @@ using SteadyClock = std::chrono::steady_clock;
 std::mutex gRunningMutex;
 std::condition_variable gRunningChanged;
 int gRunning = 0;
+std::atomic<bool> gStopping{false};
 
 void JobStarted() {
   std::lock_guard lock(gRunningMutex);
@@ -83,6 +84,8 @@ bool SendAndAwait(DeliveryLink& link, FrameMailbox& mailbox, const LinkFrame& fr
     const auto waitStart = SteadyClock::now();
     const auto received = mailbox.WaitUntil(waitStart + (nextSending - silence));
     silence += SteadyClock::now() - waitStart;
+    if (gStopping.load(std::memory_order_relaxed))
+      return false;
     std::uint64_t newMismatches = mailbox.TakeDropped();
     if (!received) {
       if (sent >= timing.sendings)
@@ -220,25 +223,28 @@ void RunDeliveryJob(const DeliveryJob& job, const DeliveryContext& context) {
   };
   auto status = [](bool ok) { return ok ? TRANSMIT_FINISH : TRANSMIT_FAIL; };
 
+  auto finish = [&](std::uint16_t category, bool ok) {
+    store.SetTransferStatus(category, mac, status(ok));
+  };
   switch (job.kind) {
     case KIND_LOGO:
-      store.SetLogoStatus(mac, status(SendFile(link, templateFor(LOG_DATA, OP_LOGO_CHUNK, 1),
-                                               LOG_DATA, job.logoPath, context.timing)));
+      finish(LOG_DATA, SendFile(link, templateFor(LOG_DATA, OP_LOGO_CHUNK, 1), LOG_DATA,
+                                job.logoPath, context.timing));
       break;
     case KIND_CONFIG:
-      store.SetParaStatus(mac, status(SendFile(link, templateFor(PARA_DATA, OP_PARA_CHUNK, 1),
-                                               PARA_DATA, job.configPath, context.timing)));
+      finish(PARA_DATA, SendFile(link, templateFor(PARA_DATA, OP_PARA_CHUNK, 1), PARA_DATA,
+                                 job.configPath, context.timing));
       break;
     case KIND_COMMAND:
-      store.SetAntiTheftStatus(mac, status(SendCommand(link, templateFor(JSON_CMD_DATA, OP_CMD, 1),
-                                                       job.commandText, context.timing)));
+      finish(JSON_CMD_DATA, SendCommand(link, templateFor(JSON_CMD_DATA, OP_CMD, 1),
+                                        job.commandText, context.timing));
       break;
     default:
       // The configuration goes whatever became of the logo.
-      store.SetLogoStatus(mac, status(SendFile(link, templateFor(LOG_DATA, OP_LOGO_CHUNK, 2),
-                                               LOG_DATA, job.logoPath, context.timing)));
-      store.SetParaStatus(mac, status(SendFile(link, templateFor(PARA_DATA, OP_PARA_CHUNK, 2),
-                                               PARA_DATA, job.configPath, context.timing)));
+      finish(LOG_DATA, SendFile(link, templateFor(LOG_DATA, OP_LOGO_CHUNK, 2), LOG_DATA,
+                                job.logoPath, context.timing));
+      finish(PARA_DATA, SendFile(link, templateFor(PARA_DATA, OP_PARA_CHUNK, 2), PARA_DATA,
+                                 job.configPath, context.timing));
       break;
   }
 }
@@ -319,6 +325,10 @@ bool HandleDeviceResult(const LinkFrame& frame, CSqlManagement& store, ResultLog
 int RunningDeliveryJobs() {
   std::lock_guard lock(gRunningMutex);
   return gRunning;
+}
+
+void StopDeliveryJobs() {
+  gStopping = true;
 }
 
 bool WaitForDeliveryJobs(std::chrono::steady_clock::time_point deadline) {

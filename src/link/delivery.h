@@ -84,4 +84,8 @@ bool HandleDeviceResult(const LinkFrame& frame, CSqlManagement& store, ResultLog
 int RunningDeliveryJobs();
 bool WaitForDeliveryJobs(std::chrono::steady_clock::time_point deadline);
 
+// At shut-down: every running transfer fails at its next wait (within one
+// re-send interval), so no job outlives the link it uses.
+void StopDeliveryJobs();
+
 }  // namespace brevant

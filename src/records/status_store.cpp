@@ -231,8 +231,10 @@ struct ColumnValue {
 
 // Writes columns of the row with the MAC; false when there is none or the row
 // could not be written. Called with the lock held.
+// With keepResultOf, a device result (2, 3 or 7) already in that column stays
+// and nothing is written.
 bool WriteRow(CADODatabase& database, CADORecordset& rs, std::string_view mac,
-              std::initializer_list<ColumnValue> values) {
+              std::initializer_list<ColumnValue> values, const char* keepResultOf = nullptr) {
   if (!database.IsOpen())
     return false;
   if (!rs.Open(kSelectByMac, {std::string(mac)}))
@@ -240,6 +242,14 @@ bool WriteRow(CADODatabase& database, CADORecordset& rs, std::string_view mac,
   if (rs.RowCount() == 0) {
     rs.Close();
     return false;
+  }
+  if (keepResultOf != nullptr) {
+    std::int32_t current = 0;
+    if (rs.ReadField(keepResultOf, current) &&
+        (current == OPERATE_SUCCESS || current == OPERATE_FAIL || current == LOCKCODE_MISMATCH)) {
+      rs.Close();
+      return true;
+    }
   }
   rs.Edit();
   bool written = true;
@@ -275,6 +285,20 @@ bool CSqlManagement::SetAntiTheftStatus(std::string_view mac, std::int32_t code)
   std::lock_guard lock(impl_->mutex);
   return WriteRow(impl_->database, impl_->recordset, mac,
                   {{"ap_antitheft_status", std::int64_t{code}}, {"ap_antitheft_status_str", text}});
+}
+
+bool CSqlManagement::SetTransferStatus(int category, std::string_view mac, std::int32_t code) {
+  const char* column = category == 1   ? "ap_para_status"
+                       : category == 2 ? "ap_logo_status"
+                       : category == 3 ? "ap_antitheft_status"
+                                       : nullptr;
+  if (column == nullptr)
+    return false;
+  const std::string textColumn = std::string(column) + "_str";
+  const std::string text = StatusText(code);
+  std::lock_guard lock(impl_->mutex);
+  return WriteRow(impl_->database, impl_->recordset, mac,
+                  {{column, std::int64_t{code}}, {textColumn.c_str(), text}}, column);
 }
 
 bool CSqlManagement::SetResult(std::string_view mac, int value) {

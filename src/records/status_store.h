@@ -91,6 +91,11 @@ class CSqlManagement {
   bool SetParaStatus(std::string_view mac, std::int32_t code);
   bool SetLogoStatus(std::string_view mac, std::int32_t code);
   bool SetAntiTheftStatus(std::string_view mac, std::int32_t code);
+  // A job's end of transfer (TRANSMIT_FINISH or TRANSMIT_FAIL) for category 1
+  // (configuration), 2 (logo) or 3 (anti-theft). A device that answered fast
+  // may have reported its result already: that result is kept, never
+  // overwritten by the older news. True when written or kept.
+  bool SetTransferStatus(int category, std::string_view mac, std::int32_t code);
   bool SetResult(std::string_view mac, int value);
   DeviceResult EvaluateDevice(std::string_view mac);
   static DeviceResult EvaluateCodes(std::int32_t para, std::int32_t logo, std::int32_t antiTheft);

@@ -358,6 +358,30 @@ TEST_F(StoreTest, StartedJobRunsOnItsOwnThreadAndIsCounted) {
   EXPECT_EQ(Reassemble(link.Sent()), Pattern(4000));
 }
 
+TEST_F(StoreTest, AResultThatOvertakesTheLastAcknowledgementIsKept) {
+  // A fast device reports before the job has written the end of its transfer.
+  const auto file = dir_.Write("f.bin", Pattern(1500)).string();
+  TempDir logs;
+  ResultLog log(logs.path());
+  FakeLink link([&](FakeLink& l, const LinkFrame& f) {
+    if (f.chunkFlag() == CHUNK_LAST) {
+      HandleDeviceResult(MakeResult(kAdapter, kDevice, f.category(), OP_PARA_OK), *store_, log);
+    }
+    Acknowledge(l, f);
+  });
+  DeliveryContext context{&link, store_.get(), FastTiming(), {}};
+  ASSERT_TRUE(store_->SetParaStatus(kDeviceText, OPERATING));
+  RunDeliveryJob(DeliveryJob{kDevice, kAdapter, KIND_CONFIG, file, "", ""}, context);
+  EXPECT_EQ(Row().paraStatus, OPERATE_SUCCESS);
+
+  // Without a result first, the end of the transfer is written as ever.
+  FakeLink plain(Acknowledge);
+  DeliveryContext plainContext{&plain, store_.get(), FastTiming(), {}};
+  ASSERT_TRUE(store_->SetParaStatus(kDeviceText, OPERATING));
+  RunDeliveryJob(DeliveryJob{kDevice, kAdapter, KIND_CONFIG, file, "", ""}, plainContext);
+  EXPECT_EQ(Row().paraStatus, TRANSMIT_FINISH);
+}
+
 struct ResultCase {
   std::uint16_t category, opcode;
   const char* file;

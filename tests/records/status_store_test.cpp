@@ -491,3 +491,41 @@ TEST_F(StoreTest, ManyThreadsWriteWhileAnotherQueries) {
 
 }  // namespace
 }  // namespace brevant
+
+namespace brevant {
+namespace {
+
+TEST_F(StoreTest, TransferEndKeepsADeviceResultThatCameFirst) {
+  ASSERT_TRUE(store_->InsertOrUpdateDevice(Device(Mac(1))));
+  struct Case {
+    std::int32_t before;
+    std::int32_t written;
+    std::int32_t after;
+  };
+  const Case cases[] = {{OPERATING, TRANSMIT_FINISH, TRANSMIT_FINISH},
+                        {OPERATING, TRANSMIT_FAIL, TRANSMIT_FAIL},
+                        {OPERATE_SUCCESS, TRANSMIT_FINISH, OPERATE_SUCCESS},
+                        {OPERATE_FAIL, TRANSMIT_FINISH, OPERATE_FAIL},
+                        {LOCKCODE_MISMATCH, TRANSMIT_FAIL, LOCKCODE_MISMATCH},
+                        {WAIT_OPERATE, TRANSMIT_FINISH, TRANSMIT_FINISH}};
+  for (const auto& c : cases) {
+    for (int category = 1; category <= 3; ++category) {
+      ASSERT_TRUE(store_->ResetStatuses());
+      const bool set = category == 1   ? store_->SetParaStatus(Mac(1), c.before)
+                       : category == 2 ? store_->SetLogoStatus(Mac(1), c.before)
+                                       : store_->SetAntiTheftStatus(Mac(1), c.before);
+      ASSERT_TRUE(set);
+      EXPECT_TRUE(store_->SetTransferStatus(category, Mac(1), c.written));
+      const ap_info_stu row = QueryAll(*store_).rows.at(0);
+      const std::int32_t now = category == 1   ? row.paraStatus
+                               : category == 2 ? row.logoStatus
+                                               : row.antiTheftStatus;
+      EXPECT_EQ(now, c.after) << "category " << category << " before " << c.before;
+    }
+  }
+  EXPECT_FALSE(store_->SetTransferStatus(1, Mac(2), TRANSMIT_FINISH));  // no such row
+  EXPECT_FALSE(store_->SetTransferStatus(4, Mac(1), TRANSMIT_FINISH));
+}
+
+}  // namespace
+}  // namespace brevant
