@@ -19,7 +19,10 @@ std::string SingleInstanceGuard::LockPath(const std::string& name) {
 }
 
 std::optional<SingleInstanceGuard> SingleInstanceGuard::Acquire(const std::string& name) {
-  const std::string path = LockPath(name);
+  return AcquireFile(LockPath(name));
+}
+
+std::optional<SingleInstanceGuard> SingleInstanceGuard::AcquireFile(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0)
     return std::nullopt;

@@ -12,6 +12,8 @@ class SingleInstanceGuard {
  public:
   // Nothing when another process holds the lock.
   static std::optional<SingleInstanceGuard> Acquire(const std::string& name);
+  // The same on a lock file at a path of the caller's.
+  static std::optional<SingleInstanceGuard> AcquireFile(const std::string& path);
   static std::string LockPath(const std::string& name);
 
   SingleInstanceGuard(SingleInstanceGuard&& other) noexcept;
