@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "link/result_log.h"
+#include "records/diag_log.h"
 #include "records/status_store.h"
 #include "support/fake_link.h"
 #include "support/temp_dir.h"
@@ -203,6 +204,18 @@ TEST(SendFile, UnreadableShrinkingOrMissingFilesFail) {
   EXPECT_EQ(shrinking.Sent().size(), 1u);
 }
 
+TEST(SendFile, AFileDeletedWhileItIsSentStillGoesOutWhole) {
+  TempDir dir;
+  const auto path = dir.Write("vanishes.xml", Pattern(5000));
+  FakeLink link([&](FakeLink& l, const LinkFrame& f) {
+    if (f.sequence() == 1)
+      std::filesystem::remove(path);
+    Acknowledge(l, f);
+  });
+  ASSERT_TRUE(SendFile(link, LogoTemplate(), LOG_DATA, path.string(), FastTiming()));
+  EXPECT_EQ(Reassemble(link.Sent()), Pattern(5000));
+}
+
 TEST(SendFile, LinkThatIsNotUpIsAskedTenTimesThenTheTransferFails) {
   TempDir dir;
   const auto path = dir.Write("c.xml", "x").string();
@@ -380,6 +393,27 @@ TEST_F(StoreTest, AResultThatOvertakesTheLastAcknowledgementIsKept) {
   ASSERT_TRUE(store_->SetParaStatus(kDeviceText, OPERATING));
   RunDeliveryJob(DeliveryJob{kDevice, kAdapter, KIND_CONFIG, file, "", ""}, plainContext);
   EXPECT_EQ(Row().paraStatus, TRANSMIT_FINISH);
+}
+
+TEST_F(StoreTest, AResultWhoseLogLineIsLostStillSetsTheStatus) {
+  TempDir logs;
+  const std::time_t at = 1741168800;
+  ResultLog log(logs.path(), [at] { return at; });
+  std::tm local{};
+  localtime_r(&at, &local);
+  char date[16];
+  std::strftime(date, sizeof date, "%Y-%m-%d", &local);
+  // A folder where the day's file should be: it cannot be opened for appending.
+  std::filesystem::create_directories(logs.path() / "Log" / date / "Success.txt");
+  std::vector<std::string> lines;
+  SetDiagnosticSink([&](const std::string& text) { lines.push_back(text); });
+  EXPECT_TRUE(
+      HandleDeviceResult(MakeResult(kAdapter, kDevice, LOG_DATA, OP_LOGO_OK), *store_, log));
+  SetDiagnosticSink({});
+  EXPECT_EQ(Row().logoStatus, OPERATE_SUCCESS);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find("result log line lost"), std::string::npos);
+  EXPECT_NE(lines[0].find(kDeviceText + " LOG_DATA success"), std::string::npos) << lines[0];
 }
 
 struct ResultCase {
