@@ -62,12 +62,19 @@ class CliTest : public testing::TestBedTest {
   }
 
   CliRun Cli(std::vector<std::string> arguments, std::chrono::seconds limit = 60s) {
+    return Run({}, std::move(arguments), limit);
+  }
+
+  // As another user: the words before the program (setpriv and its options).
+  CliRun Run(const std::vector<std::string>& as, std::vector<std::string> arguments,
+             std::chrono::seconds limit = 60s) {
     CliRun run;
     const std::string outFile = (work_ / "stdout").string();
     const std::string errFile = (work_ / "stderr").string();
     // ip netns exec also shows the namespace's own interfaces under /sys.
-    arguments.insert(arguments.begin(), {"ip", "netns", "exec", bed_.ToolNamespace(),
-                                         (bundle_ / "brevant-cli").string()});
+    arguments.insert(arguments.begin(), (bundle_ / "brevant-cli").string());
+    arguments.insert(arguments.begin(), as.begin(), as.end());
+    arguments.insert(arguments.begin(), {"ip", "netns", "exec", bed_.ToolNamespace()});
     std::vector<char*> argv;
     for (auto& a : arguments)
       argv.push_back(a.data());
@@ -334,6 +341,33 @@ TEST_F(CliTest, BadInputAtTheFrontDoorSendsNothing) {
   ASSERT_TRUE(bed_.StopDevsim());
   EXPECT_NE(bed_.DevsimOutput().find("stopped; 0 frames in"), std::string::npos)
       << bed_.DevsimOutput();
+}
+
+TEST_F(CliTest, AnOperatorScansWithoutRootThroughTheCapabilityAlone) {
+  Devices({"mac=" + kA, "mac=" + kB});
+  // The bundle belongs to the operator (nobody here), who cannot capture
+  // until the program carries cap_net_raw.
+  std::filesystem::permissions(
+      work_.path(), std::filesystem::perms::others_read | std::filesystem::perms::others_exec,
+      std::filesystem::perm_options::add);
+  ASSERT_EQ(testing::RunCommand({"chown", "-R", "65534:65534", bundle_.string()}, 10s), 0);
+  const std::vector<std::string> nobody = {"setpriv", "--reuid=65534", "--regid=65534",
+                                           "--clear-groups", "--inh-caps=-all"};
+  const std::vector<std::string> scan = {"scan", "--adapter", bed_.ToolInterface(), "--tick-ms",
+                                         "100"};
+
+  const CliRun without = Run(nobody, scan);
+  EXPECT_EQ(without.status, 1) << without.err;
+  EXPECT_NE(without.err.find("capturing needs CAP_NET_RAW"), std::string::npos) << without.err;
+  EXPECT_EQ(without.out, "");
+
+  ASSERT_EQ(
+      testing::RunCommand({"setcap", "cap_net_raw+ep", (bundle_ / "brevant-cli").string()}, 10s),
+      0);
+  const CliRun with = Run(nobody, scan);
+  ASSERT_EQ(with.status, 0) << with.err;
+  EXPECT_NE(with.out.find(kA + "\t"), std::string::npos) << with.out;
+  EXPECT_NE(with.out.find(kB + "\t"), std::string::npos) << with.out;
 }
 
 TEST_F(CliTest, ScanListsTheDevicesAndAdaptersListsTheToolEnd) {
