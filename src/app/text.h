@@ -10,6 +10,12 @@ namespace brevant {
 std::u16string Utf8ToUtf16(std::string_view text);
 std::string Utf16ToUtf8(std::u16string_view text);
 
+// Appends one code point as UTF-8.
+void AppendUtf8(std::string& out, char32_t codePoint);
+
+// 0-15 for a hexadecimal digit of either case, -1 for anything else.
+int HexDigitValue(char c);
+
 // Reads a decimal integer the way atoi does: leading white space, an optional
 // sign, digits up to the first non-digit; no digits give 0. Saturates at the
 // int range instead of overflowing.

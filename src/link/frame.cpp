@@ -1,5 +1,7 @@
 #include "link/frame.h"
 
+#include "app/text.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -88,16 +90,6 @@ std::string MacText(const MacAddress& mac, const char* digits) {
     text[i * 3 + 1] = digits[mac[i] & 0x0F];
   }
   return text;
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
 }
 
 }  // namespace
@@ -198,8 +190,8 @@ std::optional<MacAddress> ParseMacText(std::string_view text) {
     const std::size_t at = i * 3;
     if (i < 5 && text[at + 2] != ':')
       return std::nullopt;
-    const int high = HexDigit(text[at]);
-    const int low = HexDigit(text[at + 1]);
+    const int high = HexDigitValue(text[at]);
+    const int low = HexDigitValue(text[at + 1]);
     if (high < 0 || low < 0)
       return std::nullopt;
     mac[i] = static_cast<std::uint8_t>(high * 16 + low);

@@ -165,10 +165,6 @@ std::optional<std::vector<Column>> ParseHeader(const XlsxReader& sheet,
   return columns;
 }
 
-bool IsHexDigit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
 // A cell text as the sheet must hold it: valid UTF-8 (libxlsxwriter writes
 // bytes as they are), and a literal "_xHHHH_" protected as "_x005F_xHHHH_",
 // which spreadsheet readers would otherwise take for an escaped character
@@ -180,7 +176,8 @@ std::string SheetText(std::string_view raw) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '_' && i + 6 < text.size() && text[i + 1] == 'x' && text[i + 6] == '_' &&
         std::all_of(text.begin() + static_cast<std::ptrdiff_t>(i) + 2,
-                    text.begin() + static_cast<std::ptrdiff_t>(i) + 6, IsHexDigit))
+                    text.begin() + static_cast<std::ptrdiff_t>(i) + 6,
+                    [](char c) { return HexDigitValue(c) >= 0; }))
       out += "_x005F";
     out += text[i];
   }

@@ -1,5 +1,7 @@
 #include "tailoring/xml_config.h"
 
+#include "app/text.h"
+
 #include <algorithm>
 #include <optional>
 #include <vector>
@@ -247,12 +249,9 @@ std::string DecodeXmlEntities(std::string_view value) {
           char32_t number = 0;
           bool ok = !digits.empty();
           for (const char c : digits) {
-            int digit = -1;
-            if (c >= '0' && c <= '9')
-              digit = c - '0';
-            else if (hex && (c | 0x20) >= 'a' && (c | 0x20) <= 'f')
-              digit = (c | 0x20) - 'a' + 10;
-            if (digit < 0) {
+            const int digit = HexDigitValue(c);
+            // A digit of the other base, or a number past Unicode, is no reference.
+            if (digit < 0 || (!hex && digit > 9) || number > 0x10FFFF) {
               ok = false;
               break;
             }
@@ -262,22 +261,7 @@ std::string DecodeXmlEntities(std::string_view value) {
             code = number;
         }
         if (code) {
-          const char32_t cp = *code;
-          if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-          } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-          } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-          } else {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-          }
+          AppendUtf8(out, *code);
           i = end + 1;
           continue;
         }

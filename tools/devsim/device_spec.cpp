@@ -1,5 +1,7 @@
 #include "device_spec.h"
 
+#include "app/text.h"
+
 #include <charconv>
 #include <functional>
 #include <map>
@@ -33,16 +35,6 @@ DiscoveryTexts FilledTexts(DiscoveryTexts texts, Fill fill) {
   return texts;
 }
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
-}
-
 // Splits at unescaped commas and resolves the escapes of each part.
 bool SplitFields(std::string_view text, std::vector<std::string>& fields, std::string* error) {
   fields.assign(1, std::string());
@@ -63,9 +55,10 @@ bool SplitFields(std::string_view text, std::vector<std::string>& fields, std::s
     const char next = text[++i];
     if (next == ',' || next == '\\') {
       fields.back() += next;
-    } else if (next == 'x' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-               HexValue(text[i + 2]) >= 0) {
-      fields.back() += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+    } else if (next == 'x' && i + 2 < text.size() && HexDigitValue(text[i + 1]) >= 0 &&
+               HexDigitValue(text[i + 2]) >= 0) {
+      fields.back() +=
+          static_cast<char>(HexDigitValue(text[i + 1]) * 16 + HexDigitValue(text[i + 2]));
       i += 2;
     } else {
       *error = std::string("unknown escape \\") + next;
