@@ -82,14 +82,13 @@ TEST_P(ChunkingTest, FileGoesOutInNumberedChunksAndArrivesWhole) {
   EXPECT_EQ(link.Attached(kDevice), 0u);  // the job lets go of its device
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, ChunkingTest,
-                         ::testing::Values(ChunkingCase{0, {2}, {0}},
-                                           ChunkingCase{1024, {2}, {1024}},
-                                           ChunkingCase{1025, {1, 2}, {1024, 1}},
-                                           ChunkingCase{3000, {1, 0, 2}, {1024, 1024, 952}},
-                                           ChunkingCase{10240,
-                                                        {1, 0, 0, 0, 0, 0, 0, 0, 0, 2},
-                                                        std::vector<std::uint16_t>(10, 1024)}));
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, ChunkingTest,
+    ::testing::Values(
+        ChunkingCase{0, {2}, {0}}, ChunkingCase{1024, {2}, {1024}},
+        ChunkingCase{1025, {1, 2}, {1024, 1}}, ChunkingCase{3000, {1, 0, 2}, {1024, 1024, 952}},
+        ChunkingCase{10240, {1, 0, 0, 0, 0, 0, 0, 0, 0, 2}, std::vector<std::uint16_t>(10, 1024)}),
+    [](const auto& param) { return "Bytes" + std::to_string(param.param.size); });
 
 TEST(SendFile, AcknowledgementsWithFFFFCompleteAnyTransfer) {
   TempDir dir;
