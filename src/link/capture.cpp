@@ -14,9 +14,10 @@ CaptureOptions ReceiveCaptureOptions(const MacAddress& adapter) {
   CaptureOptions options;
   options.filter = ReceiveFilterText(adapter);
   options.inboundOnly = true;
-  // A thousand 1286-byte answers to one broadcast, and acknowledgements of a
-  // thousand running jobs, must fit while the thread is busy elsewhere.
-  options.bufferBytes = 8 * 1024 * 1024;
+  // Every device of a large segment answers one broadcast at the same moment:
+  // 5000 answers at a ring slot of about 2 KiB each must fit while the thread
+  // is busy elsewhere, and so must the acknowledgements of a thousand jobs.
+  options.bufferBytes = 32 * 1024 * 1024;
   return options;
 }
 

@@ -1,12 +1,13 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstddef>
-#include <deque>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include "link/frame.h"
 
@@ -15,9 +16,14 @@ namespace brevant {
 // Frames from one device, handed from the shared receive thread to a running
 // delivery job. Bounded: a device that floods the tool cannot grow it without
 // limit; frames that do not fit are counted as dropped.
+//
+// It is on the path of every chunk of every job, so it allocates nothing per
+// frame (a ring that grows by doubling up to its capacity) and a wake-up costs
+// one system call on each side: the wait is a futex on a counter, not a
+// condition variable, whose mutex would cost one more after every wake-up.
 class FrameMailbox {
  public:
-  explicit FrameMailbox(std::size_t capacity = 1024) : capacity_(capacity) {}
+  explicit FrameMailbox(std::size_t capacity = 1024);
 
   void Post(const LinkFrame& frame);
   // The oldest frame, waiting until the deadline at most.
@@ -26,11 +32,17 @@ class FrameMailbox {
   std::size_t TakeDropped();
 
  private:
+  LinkFrame PopLocked();
+
   std::mutex mutex_;
-  std::condition_variable arrived_;
-  std::deque<LinkFrame> frames_;
+  std::vector<LinkFrame> ring_;
+  std::size_t head_ = 0;   // the oldest frame
+  std::size_t count_ = 0;  // frames held
   std::size_t capacity_;
   std::size_t dropped_ = 0;
+  int waiters_ = 0;
+  // The futex word: changes with every post that finds a waiter.
+  std::atomic<std::uint32_t> posts_{0};
 };
 
 // What a delivery job needs of the link: the selected adapter, the one shared
@@ -43,6 +55,8 @@ class DeliveryLink {
   virtual bool IsUp() const = 0;
   virtual MacAddress AdapterMac() const = 0;
   // Sends exactly 1286 bytes on the shared send handle; false when it failed.
+  // A frame may be sent by another thread that holds the handle at that
+  // moment; it counts as sent.
   virtual bool Send(const LinkFrame& frame) = 0;
   // From now on every frame whose source is the device is also posted to the
   // mailbox, until Detach. Several mailboxes may watch one device.

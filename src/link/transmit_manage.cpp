@@ -28,8 +28,9 @@ constexpr auto kManageTurn = std::chrono::milliseconds(500);
 constexpr auto kReadErrorPause = std::chrono::milliseconds(10);
 // Frames read in one go before the stop flag is looked at again.
 constexpr int kReadBatch = 256;
-// Responses waiting for the manage thread; beyond it (a manage thread that
-// could not start, a flood) further ones are dropped rather than hoarded.
+// Responses and results waiting for the manage thread; beyond it (a manage
+// thread that could not start, a flood) further ones are dropped rather than
+// hoarded.
 constexpr std::size_t kResponseQueueMax = 16384;
 // How long Init waits for the receive handle to open.
 constexpr auto kOpenWait = std::chrono::seconds(5);
@@ -109,6 +110,8 @@ bool AcTransmitManage::Init() {
     std::lock_guard errorLock(errorMutex_);
     sendOpenError_.clear();
   }
+  // Frames left to us while the handle was held here.
+  SendPending();
 
   if (failStep_ != InitStep::Event)
     event_manage_discover_ = std::make_shared<AutoResetEvent>();
@@ -151,6 +154,9 @@ bool AcTransmitManage::Init() {
   }
   const bool manageStarted = start(thread_manage_discover_, InitStep::ManageThread, liveManage_,
                                    [this] { ThreadManageDiscover(); });
+  // Named from here too, so the name is there when Init returns.
+  if (manageStarted)
+    pthread_setname_np(thread_manage_discover_.native_handle(), kManageThreadName);
   {
     // Responses to a broadcast sent right after Init must find the handle open.
     std::unique_lock lock(receiveMutex_);
@@ -232,41 +238,48 @@ void AcTransmitManage::ThreadRecvDiscover(std::string device, MacAddress adapter
 
 void AcTransmitManage::HandleFrame(const LinkFrame& frame) {
   {
-    // Every frame of a device with a running job reaches that job.
-    std::lock_guard lock(routeMutex_);
-    if (!mailboxes_.empty()) {
-      const auto it = mailboxes_.find(MacKey(frame.source()));
-      if (it != mailboxes_.end()) {
-        for (const auto& mailbox : it->second)
-          mailbox->Post(frame);
+    // Every frame of a device with a running job reaches that job. Posted
+    // outside the lock: a post may wake its job, and jobs that attach or
+    // detach meanwhile should not wait for that.
+    thread_local std::vector<std::shared_ptr<FrameMailbox>> targets;
+    {
+      std::lock_guard lock(routeMutex_);
+      if (!mailboxes_.empty()) {
+        const auto it = mailboxes_.find(MacKey(frame.source()));
+        if (it != mailboxes_.end())
+          targets.assign(it->second.begin(), it->second.end());
       }
     }
+    for (const auto& mailbox : targets)
+      mailbox->Post(frame);
+    targets.clear();
   }
 
-  const std::uint16_t category = frame.category();
-  if (category == DISCOVERY) {
-    if (frame.opcode() == OP_ACK) {
-      {
-        std::lock_guard lock(queueMutex_);
-        if (responseQueue_.size() >= kResponseQueueMax)
-          return;
-        responseQueue_.push_back(frame);
-      }
-      if (event_manage_discover_)
-        event_manage_discover_->Set();
-    }
-    return;
-  }
-  if (IsResultFrame(frame)) {
-    std::shared_ptr<const ResultHandler> handler;
-    {
-      std::lock_guard lock(handlerMutex_);
-      handler = resultHandler_;
-    }
-    if (handler && *handler)
-      (*handler)(frame);
-  }
+  const bool response = frame.category() == DISCOVERY && frame.opcode() == OP_ACK;
   // Anything else (acknowledgements among them) is for the jobs alone.
+  if (!response && !IsResultFrame(frame))
+    return;
+  // Recorded by the manage thread, in the order they came: the store and the
+  // result log may keep it waiting, and the acknowledgements of every running
+  // job must not wait behind them.
+  {
+    std::lock_guard lock(queueMutex_);
+    if (responseQueue_.size() >= kResponseQueueMax)
+      return;
+    responseQueue_.push_back(frame);
+  }
+  if (event_manage_discover_)
+    event_manage_discover_->Set();
+}
+
+void AcTransmitManage::HandleResult(const LinkFrame& frame) {
+  std::shared_ptr<const ResultHandler> handler;
+  {
+    std::lock_guard lock(handlerMutex_);
+    handler = resultHandler_;
+  }
+  if (handler && *handler)
+    (*handler)(frame);
 }
 
 void AcTransmitManage::ThreadManageDiscover() {
@@ -287,7 +300,10 @@ void AcTransmitManage::ThreadManageDiscover() {
     for (const LinkFrame& frame : taken) {
       if (manageStop_)
         break;
-      ProcessDiscoveryResponse(frame);
+      if (frame.category() == DISCOVERY)
+        ProcessDiscoveryResponse(frame);
+      else
+        HandleResult(frame);
     }
     taken.clear();
   }
@@ -397,8 +413,46 @@ MacAddress AcTransmitManage::AdapterMac() const {
 }
 
 bool AcTransmitManage::Send(const LinkFrame& frame) {
-  const std::string device = CaptureDeviceName();
-  std::lock_guard lock(sendMutex_);
+  // A thousand jobs send at once. A sender that finds the handle busy leaves
+  // its frame to the thread sending at that moment instead of sleeping on the
+  // lock: that sleep and its wake-up cost more than the send itself.
+  {
+    std::lock_guard lock(pendingMutex_);
+    pending_.push_back(frame);
+  }
+  return SendPending();
+}
+
+bool AcTransmitManage::SendPending() {
+  // Our frame goes in the first round we hold the handle; later rounds send
+  // frames queued meanwhile by others.
+  std::optional<bool> ours;
+  for (;;) {
+    std::unique_lock lock(sendMutex_, std::try_to_lock);
+    if (!lock.owns_lock())
+      return ours.value_or(true);  // the holder looks at the queue after it lets go
+    {
+      std::lock_guard pendingLock(pendingMutex_);
+      sending_.swap(pending_);
+    }
+    const std::string device = CaptureDeviceName();
+    bool sent = true;
+    for (const LinkFrame& queued : sending_) {
+      // After a failure the rest would fail alike; they are lost as on a bad wire.
+      if (sent)
+        sent = SendLocked(queued, device);
+    }
+    sending_.clear();
+    if (!ours)
+      ours = sent;
+    lock.unlock();
+    std::lock_guard pendingLock(pendingMutex_);
+    if (pending_.empty())
+      return *ours;
+  }
+}
+
+bool AcTransmitManage::SendLocked(const LinkFrame& frame, const std::string& device) {
   if (!sendEndpoint_ || sendDevice_ != device) {
     sendEndpoint_.reset();
     std::string error;

@@ -24,8 +24,8 @@ namespace brevant {
 
 // The tool's side of the device link: the selected adapter, the process's one
 // listening handle with its receive thread, the manage thread that records
-// discovered devices, and the one send handle that discovery and every
-// delivery job share.
+// discovered devices and hands device results on, and the one send handle
+// that discovery and every delivery job share.
 //
 // Lock order: the device-table lock is taken before the store's lock (inside
 // InsertOrUpdateDevice), never the reverse; no other lock of this class is
@@ -71,7 +71,8 @@ class AcTransmitManage : public DeliveryLink {
   std::optional<int> CaptureDeviceMtu() const;
 
   // Receives every result frame (categories 1-3, opcodes 5-10) on the
-  // receive thread. Empty: results are ignored.
+  // manage thread, one at a time in the order they arrived. Empty: results
+  // are ignored.
   void SetResultHandler(ResultHandler handler);
 
   // DeliveryLink.
@@ -110,7 +111,12 @@ class AcTransmitManage : public DeliveryLink {
   void ThreadRecvDiscover(std::string device, MacAddress adapter);
   void ThreadManageDiscover();
   void HandleFrame(const LinkFrame& frame);
+  // Sends what is queued while the handle is free; false when the first
+  // round failed.
+  bool SendPending();
+  bool SendLocked(const LinkFrame& frame, const std::string& device);
   void ProcessDiscoveryResponse(const LinkFrame& frame);
+  void HandleResult(const LinkFrame& frame);
 
   CSqlManagement& store_;
   std::shared_ptr<AdapterSource> adapters_;
@@ -142,6 +148,7 @@ class AcTransmitManage : public DeliveryLink {
   ReceiveState receiveState_ = ReceiveState::Idle;
   std::atomic<bool> up_{false};
 
+  // Discovery responses and device results for the manage thread.
   std::mutex queueMutex_;
   std::vector<LinkFrame> responseQueue_;
 
@@ -150,9 +157,13 @@ class AcTransmitManage : public DeliveryLink {
   std::unordered_set<std::string> knownMacs_;
   bool badSourceLogged_ = false;
 
+  // The send handle, and the frames waiting for whoever holds it.
   std::mutex sendMutex_;
   std::unique_ptr<CaptureEndpoint> sendEndpoint_;
   std::string sendDevice_;
+  std::vector<LinkFrame> sending_;
+  std::mutex pendingMutex_;
+  std::vector<LinkFrame> pending_;
 
   // Mailboxes of running jobs, by device MAC.
   std::mutex routeMutex_;

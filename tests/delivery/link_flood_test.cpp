@@ -12,6 +12,7 @@
 #include "link/memory_segment.h"
 #include "link/transmit_manage.h"
 #include "records/status_store.h"
+#include "support/sanitizers.h"
 #include "support/temp_dir.h"
 
 namespace brevant {
@@ -90,7 +91,9 @@ TEST(LinkFlood, AJobFloodedWithUnrelatedFramesFailsByCountAndStaysBounded) {
   // The first sending and one at every 20000 mismatches before the 100000th.
   EXPECT_EQ(chunks.load(), 5);
   // The job's mailbox holds at most 1024 frames whatever the device sends.
-  EXPECT_LT(PeakRssKb() - before, 256 * 1024) << "kB";
+  if (!kUnderSanitizer) {
+    EXPECT_LT(PeakRssKb() - before, 256 * 1024) << "kB";
+  }
 }
 
 }  // namespace

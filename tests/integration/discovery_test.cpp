@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
 #include <memory>
 #include <thread>
 
@@ -11,6 +12,7 @@
 #include "link/scan_procedure.h"
 #include "link/transmit_manage.h"
 #include "records/status_store.h"
+#include "support/sanitizers.h"
 #include "support/temp_dir.h"
 #include "testbed_fixture.h"
 
@@ -154,10 +156,43 @@ TEST_F(DiscoveryTest, InitWhileThreadsRunLeavesOneReceiveAndOneManageThread) {
     std::this_thread::sleep_for(milliseconds(20 * i));
     ASSERT_TRUE(link_->Init());
   }
+  // Replaced threads are joined; each leaves /proc a moment after its join.
+  const auto deadline = Clock::now() + milliseconds(1000);
+  while (Clock::now() < deadline &&
+         (testing::ThreadsNamed(AcTransmitManage::kReceiveThreadName) != 1 ||
+          testing::ThreadsNamed(AcTransmitManage::kManageThreadName) != 1)) {
+    std::this_thread::sleep_for(milliseconds(5));
+  }
   EXPECT_EQ(testing::ThreadsNamed(AcTransmitManage::kReceiveThreadName), 1);
   EXPECT_EQ(testing::ThreadsNamed(AcTransmitManage::kManageThreadName), 1);
   EXPECT_GT(RunScan(), 0);
   EXPECT_EQ(Rows().size(), 5u);
+}
+
+long ResidentKb() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmRSS:", 0) == 0)
+      return std::stol(line.substr(6));
+  }
+  return 0;
+}
+
+TEST_F(DiscoveryTest, AFloodOfFiveThousandDevicesIsHeldWholeAndTheScanEnds) {
+  StartDevsim({"--count", "5000", "--fill", "full"});
+  const long before = ResidentKb();
+  const int endedOn = RunScan();
+  EXPECT_GT(endedOn, 0) << "the scan never ended";
+  ASSERT_TRUE(RowsBecome(5000, milliseconds(10000))) << Rows().size();
+  EXPECT_EQ(link_->DeviceCount(), 5000u);
+  const auto rows = Rows();
+  EXPECT_EQ(rows.front().mac, "02:62:00:00:00:01");
+  EXPECT_EQ(rows.back().mac, "02:62:00:00:13:88");
+  EXPECT_EQ(rows.back().key5.size(), 66u);
+  // What they hold is about 2 MB of texts; the process must not grow far past it.
+  if (!kUnderSanitizer) {
+    EXPECT_LT(ResidentKb() - before, 48 * 1024) << "kB";
+  }
 }
 
 }  // namespace

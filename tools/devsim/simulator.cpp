@@ -64,7 +64,9 @@ void Simulator::Dispatch(SimDevice& device, const LinkFrame& frame, std::size_t 
         break;
       const std::size_t errors = device.transfers->Errors().size();
       const unsigned completed = device.transfers->CompletedTransfers();
-      for (const Outgoing& out : device.transfers->OnFrame(frame, wireLength)) {
+      answers_.clear();
+      device.transfers->OnFrame(frame, wireLength, answers_);
+      for (const Outgoing& out : answers_) {
         if (out.delay.count() == 0)
           SendNow(out.frame);
         else

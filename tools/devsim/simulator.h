@@ -80,6 +80,7 @@ class Simulator {
   std::priority_queue<Due, std::vector<Due>, std::greater<Due>> pending_;
   std::uint64_t order_ = 0;
   SimulatorStats stats_;
+  std::vector<Outgoing> answers_;  // of the frame in hand, kept for its room
 };
 
 }  // namespace brevant::devsim

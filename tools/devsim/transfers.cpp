@@ -7,13 +7,6 @@ namespace brevant::devsim {
 
 namespace {
 
-std::uint16_t NextSequence(std::uint16_t sequence) {
-  // After 65535 the tool sends 0xFFFF for 65536, then 1 again.
-  if (sequence == 0xFFFF)
-    return 1;
-  return sequence == 65535 ? 0xFFFF : static_cast<std::uint16_t>(sequence + 1);
-}
-
 std::string Hex(const MacAddress& mac) {
   std::string text = DeviceMacText(mac);
   std::erase(text, ':');
@@ -93,35 +86,42 @@ void DeviceTransfers::Report(std::vector<Outgoing>& out, const LinkFrame& frame,
 
 std::vector<Outgoing> DeviceTransfers::OnFrame(const LinkFrame& frame, std::size_t capturedLength) {
   std::vector<Outgoing> out;
-  if (frame.destination() != device_)
-    return out;
-  const std::uint16_t category = frame.category();
-  const std::uint16_t opcode = frame.opcode();
-  if (category == DISCOVERY)
-    return out;
-  if (capturedLength != kFrameSize) {
-    Error("frame of " + std::to_string(capturedLength) + " bytes, not 1286");
-    return out;
-  }
-  if (category == PARA_DATA && opcode == OP_PARA_CHUNK)
-    return OnChunk(frame, para_);
-  if (category == LOG_DATA && opcode == OP_LOGO_CHUNK)
-    return OnChunk(frame, logo_);
-  if (category == JSON_CMD_DATA && opcode == OP_CMD)
-    return OnCommand(frame);
-  Error("unexpected category " + std::to_string(category) + " opcode " + std::to_string(opcode));
+  OnFrame(frame, capturedLength, out);
   return out;
 }
 
-std::vector<Outgoing> DeviceTransfers::OnChunk(const LinkFrame& frame, Reassembly& state) {
-  std::vector<Outgoing> out;
+void DeviceTransfers::OnFrame(const LinkFrame& frame, std::size_t capturedLength,
+                              std::vector<Outgoing>& out) {
+  if (frame.destination() != device_)
+    return;
+  const std::uint16_t category = frame.category();
+  const std::uint16_t opcode = frame.opcode();
+  if (category == DISCOVERY)
+    return;
+  if (capturedLength != kFrameSize) {
+    Error("frame of " + std::to_string(capturedLength) + " bytes, not 1286");
+    return;
+  }
+  if (category == PARA_DATA && opcode == OP_PARA_CHUNK) {
+    OnChunk(frame, para_, out);
+  } else if (category == LOG_DATA && opcode == OP_LOGO_CHUNK) {
+    OnChunk(frame, logo_, out);
+  } else if (category == JSON_CMD_DATA && opcode == OP_CMD) {
+    OnCommand(frame, out);
+  } else {
+    Error("unexpected category " + std::to_string(category) + " opcode " + std::to_string(opcode));
+  }
+}
+
+void DeviceTransfers::OnChunk(const LinkFrame& frame, Reassembly& state,
+                              std::vector<Outgoing>& out) {
   const std::uint16_t sequence = frame.sequence();
   const std::uint16_t flag = frame.chunkFlag();
   const std::uint16_t length = frame.dataLength();
   const char* kind = frame.category() == PARA_DATA ? "PARA_DATA" : "LOG_DATA";
   if (length > kChunkDataSize) {
     Error(std::string(kind) + ": data length " + std::to_string(length));
-    return out;
+    return;
   }
   const auto now = std::chrono::steady_clock::now();
   // The tool sends a chunk again when it did not hear our acknowledgement,
@@ -130,9 +130,13 @@ std::vector<Outgoing> DeviceTransfers::OnChunk(const LinkFrame& frame, Reassembl
                         frame == state.lastFrame && now - state.lastAt < std::chrono::seconds(6);
   if (repeated) {
     Acknowledge(out, frame, sequence);
-    return out;
+    return;
   }
-  const bool first = flag == CHUNK_FIRST || (flag == CHUNK_LAST && sequence == 1);
+  // Chunks 65535 and 65536 both carry 0xFFFF and chunk 65537 carries 1 again,
+  // so the next number follows from the count, not from the last number.
+  const bool next =
+      state.active && flag != CHUNK_FIRST && sequence == SequenceField(state.chunks + 1);
+  const bool first = !next && (flag == CHUNK_FIRST || (flag == CHUNK_LAST && sequence == 1));
   if (first) {
     if (sequence != 1)
       Error(std::string(kind) + ": first chunk numbered " + std::to_string(sequence));
@@ -140,22 +144,24 @@ std::vector<Outgoing> DeviceTransfers::OnChunk(const LinkFrame& frame, Reassembl
       Error(std::string(kind) + ": new transfer before the last one ended");
     state.active = true;
     state.finished = false;
+    state.chunks = 0;
     state.bytes.clear();
   } else if (!state.active) {
     Error(std::string(kind) + ": chunk " + std::to_string(sequence) + " without a first chunk");
-    return out;
-  } else if (sequence != NextSequence(state.lastSequence)) {
+    return;
+  } else if (!next) {
     Error(std::string(kind) + ": chunk " + std::to_string(sequence) + " after " +
           std::to_string(state.lastSequence));
-    return out;
+    return;
   } else if (flag != CHUNK_MIDDLE && flag != CHUNK_LAST) {
     Error(std::string(kind) + ": chunk flag " + std::to_string(flag));
-    return out;
+    return;
   }
   if (flag != CHUNK_LAST && length != kChunkDataSize) {
     Error(std::string(kind) + ": chunk " + std::to_string(sequence) + " carries " +
           std::to_string(length) + " bytes before the end");
   }
+  ++state.chunks;
   state.lastSequence = sequence;
   state.lastFrame = frame;
   state.lastAt = now;
@@ -173,11 +179,9 @@ std::vector<Outgoing> DeviceTransfers::OnChunk(const LinkFrame& frame, Reassembl
     state.active = false;
     state.finished = true;
   }
-  return out;
 }
 
-std::vector<Outgoing> DeviceTransfers::OnCommand(const LinkFrame& frame) {
-  std::vector<Outgoing> out;
+void DeviceTransfers::OnCommand(const LinkFrame& frame, std::vector<Outgoing>& out) {
   const auto payload = frame.payload();
   const std::string text(payload.begin(), payload.end());
   if (frame.sequence() != 1 || frame.chunkFlag() != CHUNK_LAST) {
@@ -192,7 +196,6 @@ std::vector<Outgoing> DeviceTransfers::OnCommand(const LinkFrame& frame) {
   ++completed_;
   const bool accepted = !faults_.reportFailure && LockCodeOf(text) == lockCode_;
   Report(out, frame, accepted ? OP_CMD_OK : OP_CMD_FAIL);
-  return out;
 }
 
 }  // namespace brevant::devsim

@@ -40,6 +40,8 @@ class DeviceTransfers {
 
   // A frame from the tool to this device; capturedLength is its length on the wire.
   std::vector<Outgoing> OnFrame(const LinkFrame& frame, std::size_t capturedLength);
+  // The same, appending the answers to `out`.
+  void OnFrame(const LinkFrame& frame, std::size_t capturedLength, std::vector<Outgoing>& out);
 
   const std::vector<std::string>& Errors() const { return errors_; }
   std::filesystem::path Folder() const { return folder_; }
@@ -49,14 +51,15 @@ class DeviceTransfers {
   struct Reassembly {
     bool active = false;             // a transfer has begun and not ended
     bool finished = false;           // the last transfer ended; its last chunk may come again
+    std::uint32_t chunks = 0;        // accepted in this transfer
     std::uint16_t lastSequence = 0;  // of the last accepted chunk
     LinkFrame lastFrame;
     std::chrono::steady_clock::time_point lastAt;
     std::string bytes;
   };
 
-  std::vector<Outgoing> OnChunk(const LinkFrame& frame, Reassembly& state);
-  std::vector<Outgoing> OnCommand(const LinkFrame& frame);
+  void OnChunk(const LinkFrame& frame, Reassembly& state, std::vector<Outgoing>& out);
+  void OnCommand(const LinkFrame& frame, std::vector<Outgoing>& out);
   void Acknowledge(std::vector<Outgoing>& out, const LinkFrame& frame, std::uint16_t sequence);
   void Report(std::vector<Outgoing>& out, const LinkFrame& frame, std::uint16_t opcode);
   void Error(const std::string& what);
