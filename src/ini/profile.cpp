@@ -22,6 +22,40 @@ std::string Compose(std::string_view section, std::string_view key) {
   return composed;
 }
 
+bool IsContinuation(unsigned char byte) {
+  return (byte & 0xC0) == 0x80;
+}
+
+// The length of the well-formed UTF-8 sequence at the start of the text, 1
+// for a byte that starts none (it stands for one replacement character, as
+// the UTF-16 conversion of the value gives it): overlong forms, surrogates and
+// code points past U+10FFFF are no characters.
+std::size_t SequenceLength(std::string_view text) {
+  const auto at = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char lead = at(0);
+  std::size_t length = 1;
+  unsigned char low = 0x80;
+  unsigned char high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    low = lead == 0xE0 ? 0xA0 : 0x80;
+    high = lead == 0xED ? 0x9F : 0xBF;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    low = lead == 0xF0 ? 0x90 : 0x80;
+    high = lead == 0xF4 ? 0x8F : 0xBF;
+  }
+  if (length == 1 || length > text.size() || at(1) < low || at(1) > high)
+    return 1;
+  for (std::size_t k = 2; k < length; ++k) {
+    if (!IsContinuation(at(k)))
+      return 1;
+  }
+  return length;
+}
+
 }  // namespace
 
 std::string AsciiLower(std::string_view text) {
@@ -37,26 +71,8 @@ std::string CutToUtf16Units(std::string_view text, std::size_t maxUnits) {
   std::size_t units = 0;
   std::size_t i = 0;
   while (i < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = 1;
-    std::size_t width = 1;
-    if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      width = 2;  // a surrogate pair
-    } else if (lead >= 0xE0) {
-      length = 3;
-    } else if (lead >= 0xC2 && lead < 0xE0) {
-      length = 2;
-    }
-    if (i + length > text.size())
-      length = 1;
-    for (std::size_t k = 1; k < length; ++k) {
-      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
-        length = 1;
-        width = 1;
-        break;
-      }
-    }
+    const std::size_t length = SequenceLength(text.substr(i));
+    const std::size_t width = length == 4 ? 2 : 1;  // a surrogate pair
     if (units + width > maxUnits)
       break;
     units += width;
@@ -67,7 +83,8 @@ std::string CutToUtf16Units(std::string_view text, std::size_t maxUnits) {
 
 ProfileFile ProfileFile::Load(const std::filesystem::path& path) {
   std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return {};
+  if (!std::filesystem::is_regular_file(path, error))
+    return {};
   std::ifstream in(path, std::ios::binary);
   if (!in)
     return {};
