@@ -11,12 +11,14 @@ namespace brevant {
 
 namespace {
 
+// A NUL counts with the refused characters: the device reads the command up to
+// its first NUL, so one inside an entry would cut the command short.
 bool HasQuoteBackslashOrSpace(std::string_view text) {
-  return text.find_first_of("\"\\ ") != std::string_view::npos;
+  return text.find_first_of(std::string_view("\"\\ \0", 4)) != std::string_view::npos;
 }
 
 bool HasQuoteOrBackslash(std::string_view text) {
-  return text.find_first_of("\"\\") != std::string_view::npos;
+  return text.find_first_of(std::string_view("\"\\\0", 3)) != std::string_view::npos;
 }
 
 bool IsPlaceholder(std::string_view text) {
@@ -31,7 +33,9 @@ AntiTheftCheck Fail(const char* message, AntiTheftField field) {
 
 bool IsValidAddress(std::string_view text) {
   const std::string trimmed = TrimWhite(text);
-  if (trimmed.empty())
+  // The address parser reads up to a NUL; whatever followed it would go into
+  // the command unchecked.
+  if (trimmed.empty() || trimmed.find('\0') != std::string::npos)
     return false;
   unsigned char address[16];
   return ::inet_pton(AF_INET, trimmed.c_str(), address) == 1 ||

@@ -94,7 +94,9 @@ class StyledLayout {
   void Indent() {
     if (!text_.empty()) {
       const char last = text_.back();
-      if (last == ' ')
+      // A trailing blank means "already indented", except at the end of a
+      // line comment, which would swallow whatever came next on its line.
+      if (last == ' ' && text_.size() != lineCommentEnd_)
         return;
       if (last != '\n')
         text_ += '\n';
@@ -242,8 +244,12 @@ class StyledLayout {
   }
 
   void CommentAfter(const Json::Value& value) {
-    if (value.hasComment(Json::commentAfterOnSameLine))
-      text_ += " " + value.getComment(Json::commentAfterOnSameLine);
+    if (value.hasComment(Json::commentAfterOnSameLine)) {
+      const std::string comment = value.getComment(Json::commentAfterOnSameLine);
+      text_ += " " + comment;
+      if (comment.starts_with("//"))
+        lineCommentEnd_ = text_.size();
+    }
     if (value.hasComment(Json::commentAfter)) {
       text_ += '\n';
       text_ += value.getComment(Json::commentAfter);
@@ -253,6 +259,7 @@ class StyledLayout {
 
   std::string text_;
   std::string indent_;
+  std::size_t lineCommentEnd_ = std::string::npos;
   std::vector<std::string> children_;
   bool collecting_ = false;
 };
