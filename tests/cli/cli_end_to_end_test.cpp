@@ -108,11 +108,11 @@ class CliTest : public testing::TestBedTest {
     return run;
   }
 
-  void Devices(const std::vector<std::string>& specs) {
+  void Devices(const std::vector<std::string>& plans) {
     std::vector<std::string> options = {"--out", out_.string()};
-    for (const auto& spec : specs) {
+    for (const auto& plan : plans) {
       options.push_back("--device");
-      options.push_back(spec);
+      options.push_back(plan);
     }
     StartDevsim(options);
   }

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <vector>
 
-#include "device_spec.h"
+#include "device_plan.h"
 #include "simulator.h"
 
 namespace brevant::devsim {
@@ -16,26 +16,26 @@ using Clock = Simulator::Clock;
 
 const MacAddress kAdapter = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
 
-TEST(DeviceSpec, ParsesKeysEscapesAndRepeatedNames) {
+TEST(DevicePlan, ParsesKeysEscapesAndRepeatedNames) {
   std::string error;
-  const auto spec = ParseDeviceSpec(
+  const auto plan = ParseDevicePlan(
       "mac=02:62:00:00:00:09,ssid2=Home\\, sweet \\\\ home,key2=\\x41\\x00B,delay=300,repeat=2,"
       "again-ssid2=Other,skip=1,opcode=5,answer=no",
       &error);
-  ASSERT_TRUE(spec) << error;
-  EXPECT_EQ(spec->mac, (MacAddress{0x02, 0x62, 0, 0, 0, 0x09}));
-  EXPECT_EQ(spec->texts.ssid2, "Home, sweet \\ home");
-  EXPECT_EQ(spec->texts.key2, std::string("A\0B", 3));
-  EXPECT_EQ(spec->delay, milliseconds(300));
-  EXPECT_EQ(spec->repeat, 2);
-  EXPECT_EQ(spec->AgainTexts().ssid2, "Other");
-  EXPECT_EQ(spec->AgainTexts().key2, spec->texts.key2) << "fields not given again repeat";
-  EXPECT_EQ(spec->skipRequests, 1u);
-  EXPECT_EQ(spec->answerOpcode, 5);
-  EXPECT_FALSE(spec->answers);
+  ASSERT_TRUE(plan) << error;
+  EXPECT_EQ(plan->mac, (MacAddress{0x02, 0x62, 0, 0, 0, 0x09}));
+  EXPECT_EQ(plan->texts.ssid2, "Home, sweet \\ home");
+  EXPECT_EQ(plan->texts.key2, std::string("A\0B", 3));
+  EXPECT_EQ(plan->delay, milliseconds(300));
+  EXPECT_EQ(plan->repeat, 2);
+  EXPECT_EQ(plan->AgainTexts().ssid2, "Other");
+  EXPECT_EQ(plan->AgainTexts().key2, plan->texts.key2) << "fields not given again repeat";
+  EXPECT_EQ(plan->skipRequests, 1u);
+  EXPECT_EQ(plan->answerOpcode, 5);
+  EXPECT_FALSE(plan->answers);
 }
 
-TEST(DeviceSpec, RefusesWhatItCannotMean) {
+TEST(DevicePlan, RefusesWhatItCannotMean) {
   const std::pair<const char*, const char*> cases[] = {
       {"ssid2=x", "a device needs mac="},
       {"mac=02:62:00:00:00", "bad value for mac"},
@@ -48,17 +48,17 @@ TEST(DeviceSpec, RefusesWhatItCannotMean) {
   };
   for (const auto& [text, why] : cases) {
     std::string error;
-    EXPECT_FALSE(ParseDeviceSpec(text, &error)) << text;
+    EXPECT_FALSE(ParseDevicePlan(text, &error)) << text;
     EXPECT_NE(error.find(why), std::string::npos) << text << ": " << error;
   }
-  std::vector<DeviceSpec> devices;
+  std::vector<DevicePlan> devices;
   std::string error;
   EXPECT_FALSE(
       ParseDeviceFile("# two devices\nmac=02:00:00:00:00:01\n\n  nonsense\n", devices, &error));
   EXPECT_EQ(error.rfind("line 4: ", 0), 0u) << error;
 }
 
-TEST(DeviceSpec, PopulationsCountMacsUpAndFillTheirFields) {
+TEST(DevicePlan, PopulationsCountMacsUpAndFillTheirFields) {
   Population population;
   population.count = 3;
   population.macBase = {0x02, 0x62, 0x00, 0x00, 0x00, 0xFF};
@@ -78,17 +78,17 @@ TEST(DeviceSpec, PopulationsCountMacsUpAndFillTheirFields) {
 
 class SimulatorTest : public ::testing::Test {
  protected:
-  std::unique_ptr<Simulator> Make(std::vector<DeviceSpec> devices) {
+  std::unique_ptr<Simulator> Make(std::vector<DevicePlan> devices) {
     return std::make_unique<Simulator>(std::move(devices), [this](const LinkFrame& frame) {
       sent_.push_back(frame);
       return true;
     });
   }
-  static DeviceSpec Device(std::uint8_t last) {
-    DeviceSpec spec;
-    spec.mac = {0x02, 0x62, 0, 0, 0, last};
-    spec.texts = {"s2-" + std::to_string(last), "s5", "k2", "k5"};
-    return spec;
+  static DevicePlan Device(std::uint8_t last) {
+    DevicePlan plan;
+    plan.mac = {0x02, 0x62, 0, 0, 0, last};
+    plan.texts = {"s2-" + std::to_string(last), "s5", "k2", "k5"};
+    return plan;
   }
   std::vector<LinkFrame> sent_;
 };
@@ -109,14 +109,14 @@ TEST_F(SimulatorTest, EveryDeviceAnswersABroadcastToItsSender) {
 }
 
 TEST_F(SimulatorTest, DelaysRepeatsSkipsAndSilenceShapeTheAnswers) {
-  DeviceSpec late = Device(1);
+  DevicePlan late = Device(1);
   late.delay = milliseconds(500);
-  DeviceSpec twice = Device(2);
+  DevicePlan twice = Device(2);
   twice.repeat = 2;
   twice.repeatGap = milliseconds(20);
-  DeviceSpec skipper = Device(3);
+  DevicePlan skipper = Device(3);
   skipper.skipRequests = 1;
-  DeviceSpec silent = Device(4);
+  DevicePlan silent = Device(4);
   silent.answers = false;
   auto sim = Make({late, twice, skipper, silent});
 

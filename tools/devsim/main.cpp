@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "device_spec.h"
+#include "device_plan.h"
 #include "link/capture.h"
 #include "link/pcap_capture.h"
 #include "simulator.h"
@@ -48,14 +48,14 @@ Devices made from patterns:
   --repeat K           answer each request K times; later answers carry other names
 
 Devices given one by one (after the pattern devices; a MAC given twice counts once):
-  --device SPEC        comma-separated key=value: mac (required), ssid2, ssid5, key2, key5,
+  --device PLAN        comma-separated key=value: mac (required), ssid2, ssid5, key2, key5,
                        again-ssid2, again-ssid5, again-key2, again-key5 (names of repeated
                        answers), delay (ms), repeat, repeat-gap (ms, default 20),
                        answer (yes|no), skip (requests ignored first), opcode (of the
                        answer, 4 unless testing a faulty device), fill; values take the
                        escapes \, \\ and \xNN
-  --device-file FILE   one SPEC per line; blank lines and # comments are skipped
-                       Transfer keys of a SPEC: lock (its lock code), ack (normal|never|
+  --device-file FILE   one PLAN per line; blank lines and # comments are skipped
+                       Transfer keys of a PLAN: lock (its lock code), ack (normal|never|
                        ffff|previous), drop-every (N), ack-delay (ms), report (ok|fail|
                        never), result-delay (ms)
 
@@ -91,7 +91,7 @@ struct Options {
   std::string interface;
   Population population;
   bool countGiven = false;
-  std::vector<DeviceSpec> devices;
+  std::vector<DevicePlan> devices;
   std::string out;
   std::string lockCode;
   int readyFd = -1;
@@ -229,10 +229,10 @@ int ParseOptions(int argc, char** argv, Options& options) {
         break;
       case kDevice: {
         std::string error;
-        auto spec = ParseDeviceSpec(value, &error);
-        if (!spec)
+        auto plan = ParseDevicePlan(value, &error);
+        if (!plan)
           return Fail("--device " + value + ": " + error);
-        options.devices.push_back(std::move(*spec));
+        options.devices.push_back(std::move(*plan));
         break;
       }
       case kDeviceFile: {
@@ -320,7 +320,7 @@ int main(int argc, char** argv) {
   if (const int status = ParseOptions(argc, argv, options); status != 0)
     return status < 0 ? 0 : status;
 
-  std::vector<DeviceSpec> devices = MakePopulation(options.population);
+  std::vector<DevicePlan> devices = MakePopulation(options.population);
   devices.insert(devices.end(), options.devices.begin(), options.devices.end());
 
   if (options.list) {

@@ -13,21 +13,21 @@ std::uint64_t MacKey(const MacAddress& mac) {
 
 }  // namespace
 
-Simulator::Simulator(std::vector<DeviceSpec> devices, SendFunction send,
+Simulator::Simulator(std::vector<DevicePlan> devices, SendFunction send,
                      std::filesystem::path outputRoot, std::string defaultLockCode)
     : send_(std::move(send)) {
   devices_.reserve(devices.size());
-  for (auto& spec : devices) {
+  for (auto& plan : devices) {
     SimDevice device;
-    device.answer = MakeDiscoveryResponse(MacAddress{}, spec.mac, spec.texts);
-    device.answer.setOpcode(spec.answerOpcode);
-    device.again = MakeDiscoveryResponse(MacAddress{}, spec.mac, spec.AgainTexts());
-    device.again.setOpcode(spec.answerOpcode);
+    device.answer = MakeDiscoveryResponse(MacAddress{}, plan.mac, plan.texts);
+    device.answer.setOpcode(plan.answerOpcode);
+    device.again = MakeDiscoveryResponse(MacAddress{}, plan.mac, plan.AgainTexts());
+    device.again.setOpcode(plan.answerOpcode);
     device.transfers = std::make_unique<DeviceTransfers>(
-        spec.mac, spec.lockCode.value_or(defaultLockCode), spec.faults, outputRoot);
-    device.spec = std::move(spec);
-    // A MAC given twice is one device: the first spec wins.
-    if (byMac_.emplace(MacKey(device.spec.mac), devices_.size()).second)
+        plan.mac, plan.lockCode.value_or(defaultLockCode), plan.faults, outputRoot);
+    device.plan = std::move(plan);
+    // A MAC given twice is one device: the first plan wins.
+    if (byMac_.emplace(MacKey(device.plan.mac), devices_.size()).second)
       devices_.push_back(std::move(device));
   }
 }
@@ -60,7 +60,7 @@ void Simulator::Dispatch(SimDevice& device, const LinkFrame& frame, std::size_t 
       break;
     default: {
       // Chunk transfers and the command: only what is addressed to the device.
-      if (frame.destination() != device.spec.mac)
+      if (frame.destination() != device.plan.mac)
         break;
       const std::size_t errors = device.transfers->Errors().size();
       const unsigned completed = device.transfers->CompletedTransfers();
@@ -82,12 +82,12 @@ void Simulator::Dispatch(SimDevice& device, const LinkFrame& frame, std::size_t 
 
 void Simulator::OnDiscover(SimDevice& device, const LinkFrame& request, Clock::time_point now) {
   ++device.requestsSeen;
-  if (!device.spec.answers || device.requestsSeen <= device.spec.skipRequests)
+  if (!device.plan.answers || device.requestsSeen <= device.plan.skipRequests)
     return;
-  for (int k = 0; k < device.spec.repeat; ++k) {
+  for (int k = 0; k < device.plan.repeat; ++k) {
     LinkFrame answer = k == 0 ? device.answer : device.again;
     answer.setDestination(request.source());
-    const auto delay = device.spec.delay + device.spec.repeatGap * k;
+    const auto delay = device.plan.delay + device.plan.repeatGap * k;
     if (delay.count() == 0)
       SendNow(answer);
     else

@@ -11,7 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "device_spec.h"
+#include "device_plan.h"
 #include "link/frame.h"
 #include "transfers.h"
 
@@ -38,7 +38,7 @@ class Simulator {
 
   // Received files go below outputRoot (nowhere when it is empty); a device
   // without a lock code of its own takes defaultLockCode.
-  Simulator(std::vector<DeviceSpec> devices, SendFunction send,
+  Simulator(std::vector<DevicePlan> devices, SendFunction send,
             std::filesystem::path outputRoot = {}, std::string defaultLockCode = {});
 
   void OnFrame(const LinkFrame& frame, std::size_t wireLength, Clock::time_point now);
@@ -53,7 +53,7 @@ class Simulator {
  private:
   // One simulated device and what it keeps between frames.
   struct SimDevice {
-    DeviceSpec spec;
+    DevicePlan plan;
     LinkFrame answer;  // the discovery response, its destination set per request
     LinkFrame again;
     unsigned requestsSeen = 0;

@@ -1,4 +1,4 @@
-#include "device_spec.h"
+#include "device_plan.h"
 
 #include "app/text.h"
 
@@ -76,7 +76,7 @@ bool ParseNumber(const std::string& text, T& value) {
 
 }  // namespace
 
-DiscoveryTexts DeviceSpec::AgainTexts() const {
+DiscoveryTexts DevicePlan::AgainTexts() const {
   if (againTexts)
     return *againTexts;
   DiscoveryTexts again = texts;
@@ -111,35 +111,35 @@ std::optional<Fill> ParseFill(std::string_view text) {
   return std::nullopt;
 }
 
-std::vector<DeviceSpec> MakePopulation(const Population& population) {
-  std::vector<DeviceSpec> devices;
+std::vector<DevicePlan> MakePopulation(const Population& population) {
+  std::vector<DevicePlan> devices;
   devices.reserve(static_cast<std::size_t>(std::max(population.count, 0)));
   for (int i = 0; i < population.count; ++i) {
-    DeviceSpec spec;
-    spec.mac = MacPlus(population.macBase, static_cast<std::uint64_t>(i));
+    DevicePlan plan;
+    plan.mac = MacPlus(population.macBase, static_cast<std::uint64_t>(i));
     const int number = i + 1;
-    spec.texts = FilledTexts(
-        {Expand(population.ssid2, number, spec.mac), Expand(population.ssid5, number, spec.mac),
-         Expand(population.key2, number, spec.mac), Expand(population.key5, number, spec.mac)},
+    plan.texts = FilledTexts(
+        {Expand(population.ssid2, number, plan.mac), Expand(population.ssid5, number, plan.mac),
+         Expand(population.key2, number, plan.mac), Expand(population.key5, number, plan.mac)},
         population.fill);
-    spec.delay = population.delay;
+    plan.delay = population.delay;
     if (population.count > 1)
-      spec.delay += population.spread * i / (population.count - 1);
-    spec.repeat = population.repeat;
-    spec.faults = population.faults;
-    devices.push_back(std::move(spec));
+      plan.delay += population.spread * i / (population.count - 1);
+    plan.repeat = population.repeat;
+    plan.faults = population.faults;
+    devices.push_back(std::move(plan));
   }
   return devices;
 }
 
-std::optional<DeviceSpec> ParseDeviceSpec(std::string_view text, std::string* error) {
+std::optional<DevicePlan> ParseDevicePlan(std::string_view text, std::string* error) {
   std::string ignored;
   std::string& why = error != nullptr ? *error : ignored;
   std::vector<std::string> fields;
   if (!SplitFields(text, fields, &why))
     return std::nullopt;
 
-  DeviceSpec spec;
+  DevicePlan plan;
   bool haveMac = false;
   Fill fill = Fill::AsGiven;
   DiscoveryTexts again;
@@ -169,37 +169,37 @@ std::optional<DeviceSpec> ParseDeviceSpec(std::string_view text, std::string* er
        [&](const std::string& v) {
          const auto mac = ParseMacText(v);
          if (mac)
-           spec.mac = *mac;
+           plan.mac = *mac;
          haveMac = mac.has_value();
          return haveMac;
        }},
-      {"ssid2", [&](const std::string& v) { return spec.texts.ssid2 = v, true; }},
-      {"ssid5", [&](const std::string& v) { return spec.texts.ssid5 = v, true; }},
-      {"key2", [&](const std::string& v) { return spec.texts.key2 = v, true; }},
-      {"key5", [&](const std::string& v) { return spec.texts.key5 = v, true; }},
+      {"ssid2", [&](const std::string& v) { return plan.texts.ssid2 = v, true; }},
+      {"ssid5", [&](const std::string& v) { return plan.texts.ssid5 = v, true; }},
+      {"key2", [&](const std::string& v) { return plan.texts.key2 = v, true; }},
+      {"key5", [&](const std::string& v) { return plan.texts.key5 = v, true; }},
       {"again-ssid2", againText(0, &DiscoveryTexts::ssid2)},
       {"again-ssid5", againText(1, &DiscoveryTexts::ssid5)},
       {"again-key2", againText(2, &DiscoveryTexts::key2)},
       {"again-key5", againText(3, &DiscoveryTexts::key5)},
-      {"delay", milliseconds(spec.delay)},
-      {"repeat-gap", milliseconds(spec.repeatGap)},
+      {"delay", milliseconds(plan.delay)},
+      {"repeat-gap", milliseconds(plan.repeatGap)},
       {"repeat",
-       [&](const std::string& v) { return ParseNumber(v, spec.repeat) && spec.repeat >= 1; }},
-      {"skip", [&](const std::string& v) { return ParseNumber(v, spec.skipRequests); }},
-      {"opcode", [&](const std::string& v) { return ParseNumber(v, spec.answerOpcode); }},
+       [&](const std::string& v) { return ParseNumber(v, plan.repeat) && plan.repeat >= 1; }},
+      {"skip", [&](const std::string& v) { return ParseNumber(v, plan.skipRequests); }},
+      {"opcode", [&](const std::string& v) { return ParseNumber(v, plan.answerOpcode); }},
       {"answer",
        [&](const std::string& v) {
          if (v != "yes" && v != "no")
            return false;
-         spec.answers = v == "yes";
+         plan.answers = v == "yes";
          return true;
        }},
-      {"lock", [&](const std::string& v) { return spec.lockCode = v, true; }},
-      {"ack", [&](const std::string& v) { return ParseAckMode(v, spec.faults); }},
-      {"drop-every", [&](const std::string& v) { return ParseNumber(v, spec.faults.dropEvery); }},
-      {"ack-delay", milliseconds(spec.faults.ackDelay)},
-      {"report", [&](const std::string& v) { return ParseReportMode(v, spec.faults); }},
-      {"result-delay", milliseconds(spec.faults.resultDelay)},
+      {"lock", [&](const std::string& v) { return plan.lockCode = v, true; }},
+      {"ack", [&](const std::string& v) { return ParseAckMode(v, plan.faults); }},
+      {"drop-every", [&](const std::string& v) { return ParseNumber(v, plan.faults.dropEvery); }},
+      {"ack-delay", milliseconds(plan.faults.ackDelay)},
+      {"report", [&](const std::string& v) { return ParseReportMode(v, plan.faults); }},
+      {"result-delay", milliseconds(plan.faults.resultDelay)},
       {"fill",
        [&](const std::string& v) {
          const auto parsed = ParseFill(v);
@@ -233,7 +233,7 @@ std::optional<DeviceSpec> ParseDeviceSpec(std::string_view text, std::string* er
   }
   if (haveAgain) {
     // Fields not given again repeat the first answer's.
-    const DiscoveryTexts first = spec.AgainTexts();
+    const DiscoveryTexts first = plan.AgainTexts();
     if (!againGiven[0])
       again.ssid2 = first.ssid2;
     if (!againGiven[1])
@@ -242,13 +242,13 @@ std::optional<DeviceSpec> ParseDeviceSpec(std::string_view text, std::string* er
       again.key2 = first.key2;
     if (!againGiven[3])
       again.key5 = first.key5;
-    spec.againTexts = FilledTexts(again, fill);
+    plan.againTexts = FilledTexts(again, fill);
   }
-  spec.texts = FilledTexts(spec.texts, fill);
-  return spec;
+  plan.texts = FilledTexts(plan.texts, fill);
+  return plan;
 }
 
-bool ParseDeviceFile(const std::string& contents, std::vector<DeviceSpec>& devices,
+bool ParseDeviceFile(const std::string& contents, std::vector<DevicePlan>& devices,
                      std::string* error) {
   std::istringstream in(contents);
   std::string line;
@@ -261,13 +261,13 @@ bool ParseDeviceFile(const std::string& contents, std::vector<DeviceSpec>& devic
     if (start == std::string::npos || line[start] == '#')
       continue;
     std::string why;
-    auto spec = ParseDeviceSpec(std::string_view(line).substr(start), &why);
-    if (!spec) {
+    auto plan = ParseDevicePlan(std::string_view(line).substr(start), &why);
+    if (!plan) {
       if (error != nullptr)
         *error = "line " + std::to_string(number) + ": " + why;
       return false;
     }
-    devices.push_back(std::move(*spec));
+    devices.push_back(std::move(*plan));
   }
   return true;
 }

@@ -13,7 +13,7 @@
 namespace brevant::devsim {
 
 // How one simulated device behaves.
-struct DeviceSpec {
+struct DevicePlan {
   MacAddress mac{};
   DiscoveryTexts texts;
   // What answers after the first to one request carry; empty: the names
@@ -55,13 +55,13 @@ struct Population {
   TransferFaults faults;
 };
 
-std::vector<DeviceSpec> MakePopulation(const Population& population);
+std::vector<DevicePlan> MakePopulation(const Population& population);
 
 // The text laid out as the fill says, for a field of the given width.
 std::string Filled(std::string text, std::size_t width, Fill fill);
 std::optional<Fill> ParseFill(std::string_view text);
 
-// The transfer fault words shared by the options and the device specs.
+// The transfer fault words shared by the options and the device plans.
 bool ParseAckMode(std::string_view text, TransferFaults& faults);
 bool ParseReportMode(std::string_view text, TransferFaults& faults);
 
@@ -71,11 +71,11 @@ bool ParseReportMode(std::string_view text, TransferFaults& faults);
 // opcode, fill, and for transfers lock, ack (normal/never/ffff/previous),
 // drop-every, ack-delay, report (ok/fail/never), result-delay. Values take \, \\ and \xNN escapes.
 // Nothing, with the reason in *error, for anything else.
-std::optional<DeviceSpec> ParseDeviceSpec(std::string_view text, std::string* error);
+std::optional<DevicePlan> ParseDevicePlan(std::string_view text, std::string* error);
 
-// One spec per line; blank lines and lines starting with # are skipped.
+// One plan per line; blank lines and lines starting with # are skipped.
 // Errors name the line.
-bool ParseDeviceFile(const std::string& contents, std::vector<DeviceSpec>& devices,
+bool ParseDeviceFile(const std::string& contents, std::vector<DevicePlan>& devices,
                      std::string* error);
 
 // MAC base + n, counting through all 48 bits.
