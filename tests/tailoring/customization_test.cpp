@@ -217,11 +217,19 @@ TEST_F(CustomizationTest, WithoutASheetEveryDeviceGetsAnUnchangedCopyNamedByItsM
     EXPECT_EQ(Device(mac).logoStatus, TRANSMIT_FINISH);
     EXPECT_EQ(Device(mac).paraStatus, TRANSMIT_FINISH);
   }
-  // Logo first, then the configuration, both counted as two transfers.
-  const auto sent = link_.Sent();
-  ASSERT_FALSE(sent.empty());
-  EXPECT_EQ(sent.front().category(), LOG_DATA);
-  EXPECT_EQ(sent.front().transferCount(), 2);
+  // Each device gets its logo first, then the configuration, both counted as
+  // two transfers.
+  for (const auto& mac : {kA, kB}) {
+    std::vector<std::uint16_t> categories;
+    for (const auto& frame : link_.Sent()) {
+      if (DeviceMacText(frame.destination()) != mac)
+        continue;
+      EXPECT_EQ(frame.transferCount(), 2);
+      if (categories.empty() || categories.back() != frame.category())
+        categories.push_back(frame.category());
+    }
+    EXPECT_EQ(categories, (std::vector<std::uint16_t>{LOG_DATA, PARA_DATA})) << mac;
+  }
 }
 
 TEST_F(CustomizationTest, AFileThatCannotBeWrittenStopsThePreparationThere) {
