@@ -187,14 +187,15 @@ class FailingDiskTest : public OwnFileSystemTest {
       GTEST_SKIP() << why;
     if (!std::filesystem::exists("/dev/loop-control"))
       GTEST_SKIP() << "needs loop devices (/dev/loop-control)";
-    testing::TempDir* image = &imageDir_;
-    const auto disk = image->Write("disk.img", "");
+    const auto disk = imageDir_.Write("disk.img", "");
     std::filesystem::resize_file(disk, 8 * 1024 * 1024);
-    ASSERT_EQ(RunQuietly({"mkfs.ext4", "-q", "-F", disk.string()}), 0) << "mkfs.ext4 " << disk;
-    ASSERT_EQ(RunQuietly({"mount", "-t", "ext4", "-o", "loop,errors=remount-ro", disk.string(),
-                          dir_.path().string()}),
-              0)
-        << "mount -o loop " << disk;
+    if (const int status = RunQuietly({"mkfs.ext4", "-q", "-F", disk.string()}); status != 0)
+      GTEST_SKIP() << "needs mkfs.ext4 (e2fsprogs): it ended with " << status;
+    if (const int status = RunQuietly({"mount", "-t", "ext4", "-o", "loop,errors=remount-ro",
+                                       disk.string(), dir_.path().string()});
+        status != 0) {
+      GTEST_SKIP() << "needs a loop device: mount -o loop ended with " << status;
+    }
     mounted_ = true;
     // The loop device the mount took.
     std::ifstream mounts("/proc/self/mounts");
