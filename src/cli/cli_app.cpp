@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <sstream>
+#include <system_error>
 #include <thread>
 
 #include "app/exe_dir.h"
@@ -68,6 +69,10 @@ class CliPort : public OperatorPort {
 std::string CheckReadable(const std::filesystem::path& file, const char* what) {
   std::error_code error;
   const auto status = std::filesystem::status(file, error);
+  // A folder on the way that the operator may not enter hides the file.
+  if (error == std::errc::permission_denied) {
+    return std::string(what) + " " + file.string() + " cannot be read (permission denied)";
+  }
   if (error || !std::filesystem::exists(status)) {
     return std::string(what) + " " + file.string() + " does not exist";
   }

@@ -94,6 +94,11 @@ std::optional<LinkFrame> FrameMailbox::WaitUntil(std::chrono::steady_clock::time
   return PopLocked();
 }
 
+std::size_t FrameMailbox::Held() {
+  std::lock_guard lock(mutex_);
+  return count_;
+}
+
 std::size_t FrameMailbox::TakeDropped() {
   std::lock_guard lock(mutex_);
   const std::size_t dropped = dropped_;

@@ -30,6 +30,8 @@ class FrameMailbox {
   std::optional<LinkFrame> WaitUntil(std::chrono::steady_clock::time_point deadline);
   // Frames that arrived while the box was full, since the last call.
   std::size_t TakeDropped();
+  // Frames waiting now; never more than the capacity.
+  std::size_t Held();
 
  private:
   LinkFrame PopLocked();

@@ -1,5 +1,7 @@
 #include "records/status_store.h"
 
+#include <sqlite3.h>
+
 #include <atomic>
 #include <system_error>
 #include <utility>
@@ -111,6 +113,21 @@ struct CSqlManagement::Impl {
     database.Execute("PRAGMA synchronous=OFF");
     database.Execute("PRAGMA journal_mode=MEMORY");
     database.Execute("PRAGMA locking_mode=EXCLUSIVE");
+  }
+
+  // SQLite keeps a connection in exclusive locking mode in its error state
+  // after an I/O error (a disk that turned read-only under a write, say), so
+  // every later read fails too, though the file still reads. A read that
+  // failed so opens the file afresh; writes go on failing while the disk
+  // does. True when it did. Called with the lock held, right after the read.
+  bool ReopenAfterIoError() {
+    if ((database.LastError().code & 0xFF) != SQLITE_IOERR)
+      return false;
+    recordset.Close();
+    if (!database.Open(connection))
+      return false;
+    ScratchSettings();
+    return true;
   }
 
   std::mutex mutex;
@@ -311,7 +328,10 @@ DeviceResult CSqlManagement::EvaluateDevice(std::string_view mac) {
   {
     std::lock_guard lock(impl_->mutex);
     CADORecordset& rs = impl_->recordset;
-    if (impl_->database.IsOpen() && rs.Open(kSelectCodesByMac, {std::string(mac)})) {
+    const SqlParams params = {std::string(mac)};
+    if (impl_->database.IsOpen() &&
+        (rs.Open(kSelectCodesByMac, params) ||
+         (impl_->ReopenAfterIoError() && rs.Open(kSelectCodesByMac, params)))) {
       if (rs.RowCount() > 0 &&
           !(rs.ReadField("ap_para_status", para) && rs.ReadField("ap_logo_status", logo) &&
             rs.ReadField("ap_antitheft_status", antiTheft)))
@@ -360,7 +380,7 @@ bool CSqlManagement::QueryDevices(bool ascending, SortKey sortKey, std::string_v
     if (!impl_->database.IsOpen())
       return false;
     CADORecordset& rs = impl_->recordset;
-    if (!rs.Open(statement, params))
+    if (!rs.Open(statement, params) && !(impl_->ReopenAfterIoError() && rs.Open(statement, params)))
       return false;
     rowCount = static_cast<int>(rs.RowCount());
     rows.reserve(first + static_cast<std::size_t>(rowCount));
@@ -400,9 +420,11 @@ bool CSqlManagement::GetDevice(std::string_view mac, ap_info_stu& row) {
   if (!impl_->database.IsOpen())
     return false;
   CADORecordset& rs = impl_->recordset;
-  const bool opened = mac.empty() ? rs.Open("select * from ap_info order by ID")
-                                  : rs.Open(kSelectByMac, {std::string(mac)});
-  if (!opened)
+  const auto open = [&] {
+    return mac.empty() ? rs.Open("select * from ap_info order by ID")
+                       : rs.Open(kSelectByMac, {std::string(mac)});
+  };
+  if (!open() && !(impl_->ReopenAfterIoError() && open()))
     return false;
   if (rs.RowCount() > 0) {
     rs.ReadField("mac", row.mac);

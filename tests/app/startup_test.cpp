@@ -73,13 +73,23 @@ TEST_F(RuntimeDirTest, StartAppCoreEndsSilentlyWhenAnotherCopyRuns) {
 TEST_F(RuntimeDirTest, StartAppCoreReadsSettingsSkinAndRaisesTheFileLimit) {
   TempDir exe;
   exe.Write("Setting.ini", "[Color]\nChildBkColor=1,2,3\n");
+  // A soft limit below the hard one, as a login session gives, so raising it shows.
+  struct rlimit before {};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &before), 0);
+  ASSERT_GT(before.rlim_max, 64u) << "no room below the hard limit";
+  struct rlimit lowered = before;
+  lowered.rlim_cur = 64;
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+
   auto core = StartAppCore(exe.path(), false);
+  struct rlimit after {};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &after), 0);
+  ::setrlimit(RLIMIT_NOFILE, &before);
+  EXPECT_EQ(after.rlim_cur, before.rlim_max);
+  EXPECT_EQ(after.rlim_max, before.rlim_max);
   ASSERT_TRUE(core.has_value());
   EXPECT_EQ(core->settings.childBkColor, PackColor(1, 2, 3));
   EXPECT_EQ(core->skin.Path("main_bk.png"), exe.path() / "Skin" / "main_bk.png");
-  struct rlimit limit {};
-  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
-  EXPECT_EQ(limit.rlim_cur, limit.rlim_max);
   EXPECT_EQ(CurrentLanguageName(), "English");
 }
 

@@ -387,3 +387,59 @@ TEST_F(CliTest, ScanListsTheDevicesAndAdaptersListsTheToolEnd) {
 
 }  // namespace
 }  // namespace brevant
+
+namespace brevant {
+namespace {
+
+// A file the operator names but may not read stops the run at the front door,
+// before anything goes on the wire. Root reads every file, so the runs are
+// made as the operator: nobody here.
+TEST_F(CliTest, AFileTheOperatorMayNotReadStopsTheRunAtTheFrontDoor) {
+  Devices({"mac=" + kA});
+  std::filesystem::permissions(
+      work_.path(), std::filesystem::perms::others_read | std::filesystem::perms::others_exec,
+      std::filesystem::perm_options::add);
+  ASSERT_EQ(testing::RunCommand({"chown", "-R", "65534:65534", bundle_.string()}, 10s), 0);
+  const auto readable = work_.Write("gateway.xml", "<Config/>\r\n");
+  std::filesystem::permissions(readable, std::filesystem::perms::others_read,
+                               std::filesystem::perm_options::add);
+  // Root's own files, for root alone.
+  const auto config = work_.Write("private.xml", "<Config/>\r\n");
+  const auto logo = work_.Write("private.png", ReadBytes(std::filesystem::path(BREVANT_SOURCE_DIR) /
+                                                         "data/samples/logo.png"));
+  const auto sheet = work_.Write("private.xlsx", "no workbook either");
+  const auto closed = work_.Write("closed/gateway.xml", "<Config/>\r\n");
+  for (const auto& file : {config, logo, sheet, closed.parent_path()}) {
+    std::filesystem::permissions(file, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::replace);
+  }
+  const std::vector<std::string> nobody = {"setpriv", "--reuid=65534", "--regid=65534",
+                                           "--clear-groups", "--inh-caps=-all"};
+  const std::string adapter = bed_.ToolInterface();
+  struct Case {
+    std::vector<std::string> args;
+    std::string says;
+  };
+  const Case cases[] = {
+      {{"--config", config.string()}, "configuration file " + config.string()},
+      {{"--logo", logo.string()}, "logo " + logo.string()},
+      {{"--config", readable.string(), "--sheet", sheet.string()}, "sheet " + sheet.string()},
+      {{"--config", closed.string()}, "configuration file " + closed.string()},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"deliver", "--adapter", adapter, "--all"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const CliRun run = Run(nobody, args);
+    EXPECT_EQ(run.status, 2) << c.says << ": " << run.err;
+    EXPECT_NE(run.err.find(c.says + " cannot be read (permission denied)"), std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.err.rfind("brevant-cli: ", 0), 0u) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+  }
+  ASSERT_TRUE(bed_.StopDevsim());
+  EXPECT_NE(bed_.DevsimOutput().find("stopped; 0 frames in"), std::string::npos)
+      << bed_.DevsimOutput();
+}
+
+}  // namespace
+}  // namespace brevant

@@ -436,10 +436,16 @@ TEST_F(StoreTest, DeviceResultsWriteTheLogLineAndThenTheStatus) {
   };
   for (const auto& c : cases) {
     TempDir logs;
-    ResultLog log(logs.path(), [] { return std::time_t{1741168800}; });  // 2025-03-05, midday UTC
+    // The line takes its time as it is made: the status then is still the one before.
+    std::int32_t statusWhileLogging = -1;
+    ResultLog log(logs.path(), [&] {
+      statusWhileLogging = Row().*c.status;
+      return std::time_t{1741168800};  // 2025-03-05, midday UTC
+    });
     ASSERT_TRUE(store_->ResetStatuses());
     ASSERT_TRUE(
         HandleDeviceResult(MakeResult(kAdapter, kDevice, c.category, c.opcode), *store_, log));
+    EXPECT_EQ(statusWhileLogging, WAIT_OPERATE) << c.opcode << ": the status came first";
     EXPECT_EQ(Row().*c.status, c.code) << c.opcode;
     std::tm local{};
     const std::time_t at = 1741168800;

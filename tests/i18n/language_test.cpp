@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <latch>
 #include <thread>
 #include <vector>
 
@@ -118,23 +120,40 @@ TEST_F(LanguagePackTest, MarkersAreReplacedInOrder) {
 
 TEST_F(LanguagePackTest, TranslateIsSafeWhileThePackIsReplaced) {
   InitLanguage(dir_.path(), 2052);
+  constexpr int kReaders = 4;
+  constexpr long kMeetings = 200;
   std::atomic<bool> stop{false};
+  std::atomic<bool> replacing{false};
   std::atomic<int> wrong{0};
+  std::atomic<long> met{0};  // lookups that a replacement was under way for
+  std::latch running(kReaders);
   std::vector<std::thread> readers;
-  for (int t = 0; t < 4; ++t) {
+  for (int t = 0; t < kReaders; ++t) {
     readers.emplace_back([&] {
+      running.count_down();
       while (!stop) {
+        const bool before = replacing;
         const std::string text = Translate("Note");
+        if (before || replacing)
+          ++met;
         if (text != "Note" && text != "\xE6\x8F\x90\xE7\xA4\xBA")
           ++wrong;
       }
     });
   }
-  for (int i = 0; i < 200; ++i)
+  // Every reader is looking texts up before the first replacement, and the
+  // replacements go on until the lookups have met them often enough.
+  running.wait();
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  for (int i = 0; (i < 200 || met < kMeetings) && std::chrono::steady_clock::now() < limit; ++i) {
+    replacing = true;
     InitLanguage(dir_.path(), i % 2 == 0 ? 1033 : 2052);
+    replacing = false;
+  }
   stop = true;
   for (auto& r : readers)
     r.join();
+  EXPECT_GE(met, kMeetings) << "the lookups never met a replacement";
   EXPECT_EQ(wrong, 0);
 }
 

@@ -361,6 +361,10 @@ bool TestBed::StopDevsim() {
   return clean && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+bool TestBed::ReleaseDevsimResults() {
+  return devsimPid_ > 0 && ::kill(devsimPid_, SIGUSR1) == 0;
+}
+
 std::string TestBed::DevsimOutput() const {
   return ReadFile(devsimLog_);
 }

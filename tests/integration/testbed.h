@@ -64,6 +64,9 @@ class TestBed {
   bool StartDevsim(const std::vector<std::string>& options, std::string* error);
   // SIGTERM, then SIGKILL after 5 s. True when it ended by itself with status 0.
   bool StopDevsim();
+  // SIGUSR1: devices that hold their results (--hold-results, hold=yes) send
+  // every result held so far. False when brevant-devsim does not run.
+  bool ReleaseDevsimResults();
   bool DevsimRunning() const { return devsimPid_ > 0; }
   // Everything brevant-devsim wrote so far.
   std::string DevsimOutput() const;

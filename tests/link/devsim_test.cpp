@@ -20,7 +20,7 @@ TEST(DevicePlan, ParsesKeysEscapesAndRepeatedNames) {
   std::string error;
   const auto plan = ParseDevicePlan(
       "mac=02:62:00:00:00:09,ssid2=Home\\, sweet \\\\ home,key2=\\x41\\x00B,delay=300,repeat=2,"
-      "again-ssid2=Other,skip=1,opcode=5,answer=no",
+      "again-ssid2=Other,skip=1,opcode=5,answer=no,result-delay=40,hold=yes",
       &error);
   ASSERT_TRUE(plan) << error;
   EXPECT_EQ(plan->mac, (MacAddress{0x02, 0x62, 0, 0, 0, 0x09}));
@@ -33,6 +33,8 @@ TEST(DevicePlan, ParsesKeysEscapesAndRepeatedNames) {
   EXPECT_EQ(plan->skipRequests, 1u);
   EXPECT_EQ(plan->answerOpcode, 5);
   EXPECT_FALSE(plan->answers);
+  EXPECT_EQ(plan->faults.resultDelay, milliseconds(40));
+  EXPECT_TRUE(plan->faults.holdResult);
 }
 
 TEST(DevicePlan, RefusesWhatItCannotMean) {
@@ -45,6 +47,7 @@ TEST(DevicePlan, RefusesWhatItCannotMean) {
       {"mac=02:62:00:00:00:01,ssid2", "is not key=value"},
       {"mac=02:62:00:00:00:01,ssid2=a\\q", "unknown escape"},
       {"mac=02:62:00:00:00:01,fill=some", "bad value for fill"},
+      {"mac=02:62:00:00:00:01,hold=maybe", "bad value for hold"},
   };
   for (const auto& [text, why] : cases) {
     std::string error;
@@ -139,6 +142,42 @@ TEST_F(SimulatorTest, DelaysRepeatsSkipsAndSilenceShapeTheAnswers) {
   for (const auto& frame : sent_)
     from.push_back(frame.source());
   EXPECT_EQ(from, (std::vector<MacAddress>{twice.mac, skipper.mac, twice.mac, late.mac}));
+}
+
+TEST_F(SimulatorTest, AHeldResultWaitsForTheReleaseAndStillKeepsItsDelay) {
+  DevicePlan holder = Device(1);
+  holder.faults.holdResult = true;
+  holder.faults.resultDelay = milliseconds(300);
+  auto sim = Make({holder});
+  const auto chunk = [&](std::uint8_t byte) {
+    const std::uint8_t data[] = {byte};
+    return MakeDataChunk(MakeTransferTemplate(holder.mac, kAdapter, PARA_DATA, OP_PARA_CHUNK, 1), 1,
+                         CHUNK_LAST, data);
+  };
+  const auto start = Clock::now();
+  sim->OnFrame(chunk('x'), kFrameSize, start);
+  ASSERT_EQ(sent_.size(), 1u);
+  EXPECT_EQ(sent_[0].opcode(), OP_ACK);
+  EXPECT_EQ(sim->Held(), 1u);
+  EXPECT_FALSE(sim->SendDue(start + std::chrono::hours(1))) << "time alone releases nothing";
+
+  // Released before its delay is over: it goes out when the delay is.
+  EXPECT_EQ(sim->ReleaseHeld(start + milliseconds(100)), 1u);
+  EXPECT_EQ(sim->Held(), 0u);
+  EXPECT_EQ(sim->SendDue(start + milliseconds(100)), start + milliseconds(300));
+  EXPECT_FALSE(sim->SendDue(start + milliseconds(300)));
+  ASSERT_EQ(sent_.size(), 2u);
+  EXPECT_EQ(sent_[1].opcode(), OP_PARA_OK);
+
+  // The next result is held again; released after its delay, it goes out at once.
+  sim->OnFrame(chunk('y'), kFrameSize, start + std::chrono::seconds(10));
+  EXPECT_EQ(sent_.size(), 3u);
+  EXPECT_EQ(sim->Held(), 1u);
+  EXPECT_EQ(sim->ReleaseHeld(start + std::chrono::seconds(11)), 1u);
+  EXPECT_FALSE(sim->SendDue(start + std::chrono::seconds(11)));
+  ASSERT_EQ(sent_.size(), 4u);
+  EXPECT_EQ(sent_[3].opcode(), OP_PARA_OK);
+  EXPECT_EQ(sim->ReleaseHeld(start + std::chrono::seconds(12)), 0u);
 }
 
 TEST_F(SimulatorTest, FramesForNoSimulatedDeviceAreCountedAndIgnored) {

@@ -411,6 +411,7 @@ struct FaultCase {
   milliseconds ackDelay;
   std::vector<std::uint16_t> results;
   milliseconds resultDelay;
+  bool resultHeld = false;
 };
 
 TransferFaults Faults(void (*set)(TransferFaults&)) {
@@ -429,8 +430,10 @@ TEST_P(FaultTest, ShapesAcknowledgementsAndResult) {
   EXPECT_TRUE(device.Errors().empty()) << device.Errors().front();
   EXPECT_EQ(AckSequences(out), c.acks);
   EXPECT_EQ(Results(out), c.results);
-  for (const auto& o : out)
+  for (const auto& o : out) {
     EXPECT_EQ(o.delay, IsAck(o) ? c.ackDelay : c.resultDelay);
+    EXPECT_EQ(o.held, !IsAck(o) && c.resultHeld) << "only a result is ever held";
+  }
   // Whatever the answers, the device got the file.
   EXPECT_EQ(ReadBytes(Stored("PARA_DATA")), content);
 }
@@ -482,7 +485,17 @@ INSTANTIATE_TEST_SUITE_P(
                                 {1, 2},
                                 milliseconds(5),
                                 {OP_PARA_OK},
-                                milliseconds(205)}),
+                                milliseconds(205)},
+                      FaultCase{"hold_result",
+                                Faults([](TransferFaults& f) {
+                                  f.holdResult = true;
+                                  f.resultDelay = milliseconds(50);
+                                }),
+                                {1, 2},
+                                milliseconds(0),
+                                {OP_PARA_OK},
+                                milliseconds(50),
+                                true}),
     CaseName);
 
 TEST_F(DeviceTransfersTest, DropEveryLeavesOutEveryNthAcknowledgementRepeatsIncluded) {

@@ -37,6 +37,7 @@ TEST(FrameMailbox, KeepsOrderWhileItGrowsAndWrapsAndCountsWhatDidNotFit) {
     box.Post(Numbered(++posted));
   EXPECT_EQ(box.TakeDropped(), 3u);
   EXPECT_EQ(box.TakeDropped(), 0u) << "counted once";
+  EXPECT_EQ(box.Held(), 10u);
   for (int i = 0; i < 10; ++i) {
     const auto got = box.WaitUntil(Clock::now());
     ASSERT_TRUE(got);

@@ -298,8 +298,13 @@ TEST_F(LinkManagerTest, InitReplacesTheThreadsOfAnEarlierInit) {
   }
   EXPECT_EQ(link_->LiveReceiveThreads(), 1);
   EXPECT_EQ(link_->LiveManageThreads(), 1);
-  EXPECT_EQ(ThreadsNamed(AcTransmitManage::kReceiveThreadName), 1);
-  EXPECT_EQ(ThreadsNamed(AcTransmitManage::kManageThreadName), 1);
+  // A joined thread leaves /proc a moment after its join, and a new one takes
+  // its name a moment after it starts.
+  EXPECT_TRUE(Eventually([] {
+    return ThreadsNamed(AcTransmitManage::kReceiveThreadName) == 1 &&
+           ThreadsNamed(AcTransmitManage::kManageThreadName) == 1;
+  })) << ThreadsNamed(AcTransmitManage::kReceiveThreadName)
+      << " receive and " << ThreadsNamed(AcTransmitManage::kManageThreadName) << " manage threads";
   link_->SendDiscover();
   EXPECT_EQ(segment_->OpenEndpoints("eth0"), 2u) << "one receive and one send handle";
 
@@ -311,13 +316,10 @@ TEST_F(LinkManagerTest, InitReplacesTheThreadsOfAnEarlierInit) {
   }));
 
   link_.reset();
-  // A joined thread leaves /proc a moment after the join returns.
-  EXPECT_TRUE(Eventually(
-      [] {
-        return ThreadsNamed(AcTransmitManage::kReceiveThreadName) == 0 &&
-               ThreadsNamed(AcTransmitManage::kManageThreadName) == 0;
-      },
-      milliseconds(1000)));
+  EXPECT_TRUE(Eventually([] {
+    return ThreadsNamed(AcTransmitManage::kReceiveThreadName) == 0 &&
+           ThreadsNamed(AcTransmitManage::kManageThreadName) == 0;
+  }));
   EXPECT_EQ(segment_->OpenEndpoints("eth0"), 0u);
 }
 

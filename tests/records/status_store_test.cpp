@@ -5,6 +5,7 @@
 #include <chrono>
 #include <functional>
 #include <future>
+#include <latch>
 #include <map>
 #include <thread>
 
@@ -452,19 +453,32 @@ TEST_F(StoreTest, ManyThreadsWriteWhileAnotherQueries) {
   constexpr int kDevices = 30;
   std::atomic<bool> done{false};
   std::atomic<int> badQueries{0};
+  std::atomic<int> writing{0};  // writers between their first and last write
+  std::atomic<long> amidst{0};  // queries that ran while writers were writing
+  std::latch querying(1);
   std::thread reader([&] {
-    while (!done.load()) {
+    for (bool first = true; !done.load(); first = false) {
+      const bool before = writing > 0;
       const Query q = QueryAll(*store_, false, SORT_BY_RESULT);
+      if (before || writing > 0)
+        ++amidst;
       if (!q.ok || q.count != static_cast<int>(q.rows.size()) || q.success + q.fail > q.count)
         badQueries.fetch_add(1);
       for (const auto& row : q.rows)
         store_->EvaluateDevice(row.mac);
+      if (first)
+        querying.count_down();
     }
   });
+  // The writers start once the reader queries, and each waits after every
+  // device for a query to come between, so the two always meet.
   std::vector<std::thread> writers;
   for (int w = 0; w < kWriters; ++w) {
     writers.emplace_back([&, w] {
+      querying.wait();
+      ++writing;
       for (int d = 0; d < kDevices; ++d) {
+        const long seen = amidst;
         const std::string mac = Mac(w * 100 + d);
         store_->InsertOrUpdateDevice(Device(mac));
         store_->SetParaStatus(mac, OPERATING);
@@ -472,7 +486,11 @@ TEST_F(StoreTest, ManyThreadsWriteWhileAnotherQueries) {
         store_->SetLogoStatus(mac, OPERATE_SUCCESS);
         store_->SetParaStatus(mac, d % 2 == 0 ? OPERATE_SUCCESS : OPERATE_FAIL);
         store_->SetResult(mac, store_->EvaluateDevice(mac));
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (amidst <= seen && std::chrono::steady_clock::now() < limit)
+          std::this_thread::yield();
       }
+      --writing;
     });
   }
   for (auto& writer : writers)
@@ -480,6 +498,7 @@ TEST_F(StoreTest, ManyThreadsWriteWhileAnotherQueries) {
   done = true;
   reader.join();
 
+  EXPECT_GE(amidst.load(), kDevices) << "the reader never queried amid the writes";
   EXPECT_EQ(badQueries.load(), 0);
   const Query q = QueryAll(*store_);
   EXPECT_EQ(q.count, kWriters * kDevices);

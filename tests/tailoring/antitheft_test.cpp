@@ -161,14 +161,19 @@ TEST(AntiTheftApply, ResetsEveryStatusAndStartsOneJobPerTargetInOrder) {
     ASSERT_TRUE(store.InsertOrUpdateDevice({mac, "t", "", "", "", ""}));
   ASSERT_TRUE(store.SetParaStatus(macs[3], OPERATE_SUCCESS));
 
-  testing::FakeLink link;
-  // The starter counts the jobs instead of running them.
-  int started = 0;
-  DeliveryContext context{
-      &link, &store, {}, [&](std::function<void()>) { return ++started, true; }};
+  testing::FakeLink link([](testing::FakeLink& l, const LinkFrame& f) {
+    l.Deliver(MakeAcknowledgement(f.source(), f.destination(), JSON_CMD_DATA, 1));
+  });
+  // The starter keeps the jobs in the order they were started, to run them later.
+  std::vector<std::function<void()>> started;
+  DeliveryContext context{&link, &store, {}, [&](std::function<void()> job) {
+                            started.push_back(std::move(job));
+                            return true;
+                          }};
   const std::string command = AntiTheftCommandText(Valid());
-  EXPECT_EQ(StartAntiTheftJobs(command, {macs[0], macs[1], macs[2]}, store, context), 3);
-  EXPECT_EQ(started, 3);
+  const std::vector<std::string> targets = {macs[2], macs[0], macs[1]};  // not sorted
+  EXPECT_EQ(StartAntiTheftJobs(command, targets, store, context), 3);
+  ASSERT_EQ(started.size(), 3u);
 
   std::vector<ap_info_stu> rows;
   int count = 0, ok = 0, failed = 0;
@@ -179,6 +184,14 @@ TEST(AntiTheftApply, ResetsEveryStatusAndStartsOneJobPerTargetInOrder) {
   // Devices that are not targets are cleared too.
   EXPECT_EQ(rows[3].paraStatus, WAIT_OPERATE);
   EXPECT_EQ(rows[3].antiTheftStatus, WAIT_OPERATE);
+
+  // One after the other, the jobs address the targets in the list's order.
+  for (auto& job : started)
+    job();
+  const auto sent = link.Sent();
+  ASSERT_EQ(sent.size(), targets.size());
+  for (std::size_t i = 0; i < targets.size(); ++i)
+    EXPECT_EQ(DeviceMacText(sent[i].destination()), targets[i]) << "job " << i + 1;
 }
 
 TEST(AntiTheftApply, EveryTargetReceivesTheSameCommandFrame) {

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "fake_operator_port.h"
+#include "records/diag_log.h"
 #include "records/status_store.h"
 #include "sheet_files.h"
 #include "support/fake_link.h"
@@ -217,11 +220,62 @@ TEST_F(CustomizationTest, WithoutASheetEveryDeviceGetsAnUnchangedCopyNamedByItsM
     EXPECT_EQ(Device(mac).logoStatus, TRANSMIT_FINISH);
     EXPECT_EQ(Device(mac).paraStatus, TRANSMIT_FINISH);
   }
-  // Logo first, then the configuration, both counted as two transfers.
-  const auto sent = link_.Sent();
-  ASSERT_FALSE(sent.empty());
-  EXPECT_EQ(sent.front().category(), LOG_DATA);
-  EXPECT_EQ(sent.front().transferCount(), 2);
+  // Each device gets its logo first, then the configuration, both counted as
+  // two transfers.
+  for (const auto& mac : {kA, kB}) {
+    std::vector<std::uint16_t> categories;
+    for (const auto& frame : link_.Sent()) {
+      if (DeviceMacText(frame.destination()) != mac)
+        continue;
+      EXPECT_EQ(frame.transferCount(), 2);
+      if (categories.empty() || categories.back() != frame.category())
+        categories.push_back(frame.category());
+    }
+    EXPECT_EQ(categories, (std::vector<std::uint16_t>{LOG_DATA, PARA_DATA})) << mac;
+  }
+}
+
+TEST_F(CustomizationTest, APathTooLongForTheJobFailsItsDevicesInsteadOfLeavingThemBusy) {
+  // A folder so deep that ModifyXml/<MAC>.xml, or a logo in it, is longer than
+  // a job carries.
+  const auto deep = dir_ / std::string(100, 'd') / std::string(100, 'e') / std::string(40, 'f');
+  std::filesystem::create_directories(deep / "ModifyXml");
+  ASSERT_GT((deep / "ModifyXml" / "C83A3500000A.xml").string().size(), kJobPathMax);
+  std::vector<std::string> lines;
+  SetDiagnosticSink([&](const std::string& line) { lines.push_back(line); });
+
+  // The per-device files are made beside a deep executable.
+  SetConfiguration(state_, dir_.Write("plain.xml", kXml));
+  services_.executableDirectory = deep;
+  ApplyOutcome outcome = ApplyAndWait();
+  EXPECT_TRUE(outcome.started);
+  EXPECT_EQ(outcome.jobs, 0);
+  for (const auto& mac : {kA, kB}) {
+    EXPECT_EQ(Device(mac).paraStatus, TRANSMIT_FAIL) << mac;
+    EXPECT_EQ(Device(mac).logoStatus, WAIT_OPERATE) << mac;
+  }
+  EXPECT_EQ(ReadBytes(deep / "ModifyXml" / "C83A3500000A.xml"), kXml);
+
+  // A logo from a deep folder fails both kinds of the job that would carry it.
+  state_ = CustomizationState{};
+  SetTargetList(state_, {kA, kB});
+  std::ofstream(deep / "logo.png", std::ios::binary) << std::string(3000, 'L');
+  SetLogo(state_, deep / "logo.png");
+  SetConfiguration(state_, dir_.Write("plain.xml", kXml));
+  services_.executableDirectory = dir_.path();
+  outcome = ApplyAndWait();
+  SetDiagnosticSink({});
+  EXPECT_TRUE(outcome.started);
+  EXPECT_EQ(outcome.jobs, 0);
+  for (const auto& mac : {kA, kB}) {
+    EXPECT_EQ(Device(mac).paraStatus, TRANSMIT_FAIL) << mac;
+    EXPECT_EQ(Device(mac).logoStatus, TRANSMIT_FAIL) << mac;
+  }
+  EXPECT_TRUE(link_.Sent().empty());
+  // Each device without its job leaves a diagnostic line.
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_NE(lines[0].find("no delivery job for " + kA), std::string::npos) << lines[0];
+  EXPECT_NE(lines[3].find("no delivery job for " + kB), std::string::npos) << lines[3];
 }
 
 TEST_F(CustomizationTest, AFileThatCannotBeWrittenStopsThePreparationThere) {

@@ -200,6 +200,13 @@ std::optional<DevicePlan> ParseDevicePlan(std::string_view text, std::string* er
       {"ack-delay", milliseconds(plan.faults.ackDelay)},
       {"report", [&](const std::string& v) { return ParseReportMode(v, plan.faults); }},
       {"result-delay", milliseconds(plan.faults.resultDelay)},
+      {"hold",
+       [&](const std::string& v) {
+         if (v != "yes" && v != "no")
+           return false;
+         plan.faults.holdResult = v == "yes";
+         return true;
+       }},
       {"fill",
        [&](const std::string& v) {
          const auto parsed = ParseFill(v);

@@ -69,7 +69,8 @@ bool ParseReportMode(std::string_view text, TransferFaults& faults);
 // mac (required), ssid2, ssid5, key2, key5, again-ssid2, again-ssid5,
 // again-key2, again-key5, delay, repeat, repeat-gap, answer (yes/no), skip,
 // opcode, fill, and for transfers lock, ack (normal/never/ffff/previous),
-// drop-every, ack-delay, report (ok/fail/never), result-delay. Values take \, \\ and \xNN escapes.
+// drop-every, ack-delay, report (ok/fail/never), result-delay, hold (yes/no).
+// Values take \, \\ and \xNN escapes.
 // Nothing, with the reason in *error, for anything else.
 std::optional<DevicePlan> ParseDevicePlan(std::string_view text, std::string* error);
 

@@ -31,7 +31,8 @@ using namespace brevant::devsim;
 constexpr const char* kUsage = R"(Usage: brevant-devsim --interface IF [options]
 
 Simulates devices on the Ethernet interface IF: every simulated device answers
-every discovery request. Runs until SIGTERM or SIGINT.
+every discovery request. Runs until SIGTERM or SIGINT; SIGUSR1 releases the
+results that devices hold (--hold-results, hold=yes).
 
 Devices made from patterns:
   --count N            N devices (default 1 when no --device or --device-file is given, else 0)
@@ -57,7 +58,8 @@ Devices given one by one (after the pattern devices; a MAC given twice counts on
   --device-file FILE   one PLAN per line; blank lines and # comments are skipped
                        Transfer keys of a PLAN: lock (its lock code), ack (normal|never|
                        ffff|previous), drop-every (N), ack-delay (ms), report (ok|fail|
-                       never), result-delay (ms)
+                       never), result-delay (ms), hold (yes|no: keep the result until
+                       SIGUSR1)
 
 Transfers (configuration files, logos, the anti-theft command):
   --out DIR            write every file received to DIR/<MAC without colons>/PARA_DATA,
@@ -70,6 +72,8 @@ Transfers (configuration files, logos, the anti-theft command):
   --ack-delay-ms MS    pattern devices acknowledge MS milliseconds late
   --report MODE        pattern devices report: ok, fail or never
   --result-delay-ms MS pattern devices report MS milliseconds after the last chunk
+  --hold-results       pattern devices keep each result until SIGUSR1, which releases
+                       every result held so far (none sooner than its result delay)
 
 Other:
   --ready-fd FD        write "ready" and a newline to descriptor FD once listening, then close it
@@ -79,10 +83,15 @@ Other:
 )";
 
 volatile sig_atomic_t gStop = 0;
+volatile sig_atomic_t gRelease = 0;
 int gSignalPipe[2] = {-1, -1};
 
-void OnSignal(int) {
-  gStop = 1;
+void OnSignal(int signal) {
+  if (signal == SIGUSR1) {
+    gRelease = 1;
+  } else {
+    gStop = 1;
+  }
   const char byte = 1;
   [[maybe_unused]] const auto ignored = ::write(gSignalPipe[1], &byte, 1);
 }
@@ -143,6 +152,7 @@ int ParseOptions(int argc, char** argv, Options& options) {
     kAckDelay,
     kReport,
     kResultDelay,
+    kHoldResults,
     kList,
     kVerbose,
     kHelp,
@@ -169,6 +179,7 @@ int ParseOptions(int argc, char** argv, Options& options) {
       {"ack-delay-ms", required_argument, nullptr, kAckDelay},
       {"report", required_argument, nullptr, kReport},
       {"result-delay-ms", required_argument, nullptr, kResultDelay},
+      {"hold-results", no_argument, nullptr, kHoldResults},
       {"list", no_argument, nullptr, kList},
       {"verbose", no_argument, nullptr, kVerbose},
       {"help", no_argument, nullptr, kHelp},
@@ -276,6 +287,9 @@ int ParseOptions(int argc, char** argv, Options& options) {
         if (!Milliseconds(optarg, p.faults.resultDelay))
           return Fail("--result-delay-ms needs milliseconds");
         break;
+      case kHoldResults:
+        p.faults.holdResult = true;
+        break;
       case kList:
         options.list = true;
         break;
@@ -341,6 +355,7 @@ int main(int argc, char** argv) {
   sigemptyset(&action.sa_mask);
   sigaction(SIGTERM, &action, nullptr);
   sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGUSR1, &action, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
   // One handle for every device: what the tool sends, never what we send.
@@ -393,6 +408,18 @@ int main(int argc, char** argv) {
       return Fail(std::string("poll: ") + std::strerror(errno));
     if (gStop != 0)
       break;
+    if (fds[1].revents != 0) {
+      char bytes[64];
+      while (::read(gSignalPipe[0], bytes, sizeof bytes) > 0) {
+      }
+    }
+    if (gRelease != 0) {
+      // Cleared before releasing: a signal meanwhile only releases once more.
+      gRelease = 0;
+      const std::size_t released = simulator.ReleaseHeld(Clock::now());
+      if (verbose)
+        std::fprintf(stderr, "released %zu held results\n", released);
+    }
     if (ready > 0 && fds[0].revents != 0) {
       for (;;) {
         std::size_t wireLength = 0;

@@ -1,5 +1,7 @@
 #include "simulator.h"
 
+#include <algorithm>
+
 namespace brevant::devsim {
 
 namespace {
@@ -67,7 +69,9 @@ void Simulator::Dispatch(SimDevice& device, const LinkFrame& frame, std::size_t 
       answers_.clear();
       device.transfers->OnFrame(frame, wireLength, answers_);
       for (const Outgoing& out : answers_) {
-        if (out.delay.count() == 0)
+        if (out.held)
+          held_.push_back(Due{now + out.delay, order_++, out.frame});
+        else if (out.delay.count() == 0)
           SendNow(out.frame);
         else
           SendLater(now + out.delay, out.frame);
@@ -104,6 +108,16 @@ void Simulator::SendNow(const LinkFrame& frame) {
 
 void Simulator::SendLater(Clock::time_point at, const LinkFrame& frame) {
   pending_.push(Due{at, order_++, frame});
+}
+
+std::size_t Simulator::ReleaseHeld(Clock::time_point now) {
+  const std::size_t released = held_.size();
+  for (Due& due : held_) {
+    due.at = std::max(due.at, now);
+    pending_.push(due);
+  }
+  held_.clear();
+  return released;
 }
 
 std::optional<Simulator::Clock::time_point> Simulator::SendDue(Clock::time_point now) {

@@ -50,6 +50,13 @@ class Simulator {
   // Frames waiting for their time.
   std::size_t Pending() const { return pending_.size(); }
 
+  // Results that devices keep until released (a test looks at what comes
+  // before a device's result without racing its delay).
+  std::size_t Held() const { return held_.size(); }
+  // Every result held so far goes out at its own time or now, whichever is
+  // later; results made afterwards are held again. How many were released.
+  std::size_t ReleaseHeld(Clock::time_point now);
+
  private:
   // One simulated device and what it keeps between frames.
   struct SimDevice {
@@ -78,6 +85,7 @@ class Simulator {
   std::unordered_map<std::uint64_t, std::size_t> byMac_;
   SendFunction send_;
   std::priority_queue<Due, std::vector<Due>, std::greater<Due>> pending_;
+  std::vector<Due> held_;
   std::uint64_t order_ = 0;
   SimulatorStats stats_;
   std::vector<Outgoing> answers_;  // of the frame in hand, kept for its room

@@ -81,7 +81,8 @@ void DeviceTransfers::Report(std::vector<Outgoing>& out, const LinkFrame& frame,
   if (faults_.neverReport)
     return;
   out.push_back({faults_.ackDelay + faults_.resultDelay,
-                 MakeResult(frame.source(), device_, frame.category(), opcode)});
+                 MakeResult(frame.source(), device_, frame.category(), opcode),
+                 faults_.holdResult});
 }
 
 std::vector<Outgoing> DeviceTransfers::OnFrame(const LinkFrame& frame, std::size_t capturedLength) {

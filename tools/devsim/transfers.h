@@ -20,12 +20,14 @@ struct TransferFaults {
   bool reportFailure = false;  // reports failure after a whole transfer
   bool neverReport = false;    // sends no result at all
   std::chrono::milliseconds resultDelay{0};
+  bool holdResult = false;  // keeps each result until the simulator releases it
 };
 
-// A frame to send after a delay.
+// A frame to send after a delay; a held one waits for a release as well.
 struct Outgoing {
   std::chrono::milliseconds delay{0};
   LinkFrame frame;
+  bool held = false;
 };
 
 // The device side of chunk transfers and the anti-theft command: reassembles
