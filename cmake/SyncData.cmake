@@ -1,7 +1,8 @@
 # cmake -DSRC=<data dir> -DDST=<bundle dir> -P SyncData.cmake
 cmake_minimum_required(VERSION 3.25)
 # Folders are created, files copied when they differ; operator-owned files only
-# when missing. Placeholder files that keep empty folders in git stay out.
+# when missing (cmake/Install.cmake names the folders an installed copy shares).
+# Placeholder files that keep empty folders in git stay out.
 set(KEEP_IF_PRESENT "IniTemplate/Config.ini")
 file(GLOB_RECURSE entries LIST_DIRECTORIES true RELATIVE "${SRC}" "${SRC}/*")
 file(MAKE_DIRECTORY "${DST}")

@@ -216,10 +216,13 @@ int Run::BringUpAndScan(bool delivering) {
     }
   }
 
-  // data.db, the logs and the per-device files live beside the program: one
-  // run at a time per folder.
-  folderLock_ = SingleInstanceGuard::AcquireFile(ExecutableDirectoryText() + ".brevant.lock");
-  if (!folderLock_ && ::access(ExecutableDirectoryText().c_str(), W_OK) == 0) {
+  // The logs and the per-device files live beside the program: one run at a
+  // time per folder. An installed copy's folder is root's, but its lock file is
+  // the operators' to take.
+  const std::string lockFile = ExecutableDirectoryText() + ".brevant.lock";
+  folderLock_ = SingleInstanceGuard::AcquireFile(lockFile);
+  if (!folderLock_ && (::access(ExecutableDirectoryText().c_str(), W_OK) == 0 ||
+                       ::access(lockFile.c_str(), W_OK) == 0)) {
     return Fail(kExitFailed, "another Brevant program is working in " + ExecutableDirectoryText() +
                                  "; wait for it to end");
   }

@@ -32,7 +32,9 @@ bool ResultLog::AppendRecord(const std::filesystem::path& file, std::string_view
                              std::string* error) {
   if (text.empty())
     return true;
-  const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  // The umask (or an installed copy's shared folder) decides who else may
+  // append: a day's log is every operator's.
+  const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) {
     if (error != nullptr)
       *error = std::strerror(errno);

@@ -137,6 +137,12 @@ struct CSqlManagement::Impl {
 };
 
 std::filesystem::path CSqlManagement::DefaultDatabaseFile() {
+  std::string why;
+  if (const auto folder = ScratchDirectory(&why))
+    return *folder / "data.db";
+  WriteLog("CSqlManagement::DefaultDatabaseFile", 1, __LINE__, "no private folder for data.db: %s",
+           why.c_str());
+  // Opening it there fails, and start-up tells the operator so.
   return ExecutableDirectory() / "data.db";
 }
 

@@ -71,7 +71,8 @@ class CADORecordset;
 // lock; no other lock is taken inside it.
 class CSqlManagement {
  public:
-  // The process's store, data.db beside the executable, created on first call.
+  // The process's store, data.db in the scratch folder (beside the executable
+  // when it may be written there), created on first call.
   static CSqlManagement& Instance();
   // The file Instance uses.
   static std::filesystem::path DefaultDatabaseFile();

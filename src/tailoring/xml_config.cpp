@@ -382,10 +382,11 @@ bool CopyConfigurationFile(const std::filesystem::path& source,
   // Copying a file onto itself (the chosen file already is the device's) is done.
   if (std::filesystem::equivalent(source, destination, error))
     return true;
-  error.clear();
-  std::filesystem::copy_file(source, destination, std::filesystem::copy_options::overwrite_existing,
-                             error);
-  if (error) {
+  // Written afresh, not copied with the source's mode: the copy must be as
+  // writable as every other file the tool writes, since in an installed copy
+  // the operators share the folder and rewrite each other's files.
+  std::string bytes;
+  if (!ReadFileBytes(source, bytes) || !WriteFileBytes(destination, bytes)) {
     port.Note(Translate("Note"),
               Translate("Failed to copy the configuration file!") + "\n" + destination.string(),
               false);

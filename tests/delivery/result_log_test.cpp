@@ -63,6 +63,20 @@ TEST(ResultLog, AResultJustAfterMidnightGoesToTheNewDay) {
             "BB:BB:BB:BB:BB:BB\tPARA_DATA\t2026-01-01 00:00:01\n\r\n");
 }
 
+TEST(ResultLog, TheUmaskDecidesWhoElseMayAppend) {
+  // Operators of one installed copy share a day's log (umask 002 or a shared
+  // folder's default ACL): the file must not be made owner-only.
+  TempDir dir;
+  const mode_t old = ::umask(002);
+  ResultLog log(dir.path(), [] { return LocalTime(2025, 3, 5, 9, 8, 7); });
+  log.WriteResult("PARA_DATA", "C8:3A:35:A1:B2:C3", true);
+  ::umask(old);
+  const auto mode =
+      std::filesystem::status(dir.path() / "Log" / "2025-03-05" / "Success.txt").permissions();
+  EXPECT_NE(mode & std::filesystem::perms::group_write, std::filesystem::perms::none);
+  EXPECT_EQ(mode & std::filesystem::perms::others_write, std::filesystem::perms::none);
+}
+
 TEST(ResultLog, ADeletedFileStartsAgainWithItsHeader) {
   TempDir dir;
   const std::time_t now = LocalTime(2025, 3, 5, 10, 0, 0);

@@ -385,6 +385,20 @@ TEST_F(DeviceXmlTest, WithoutASheetTheDeviceGetsACopy) {
             ReadBytes(Fixture("config_dual.xml")));
 }
 
+TEST_F(DeviceXmlTest, TheCopyOfAReadOnlyFileCanBeRewrittenLater) {
+  // Operators sharing ModifyXml/ rewrite each other's copies: a copy must not
+  // take the mode of a chosen file that nobody may write.
+  const auto chosen = dir_.Write("chosen.xml", ReadBytes(Fixture("config_dual.xml")));
+  std::filesystem::permissions(chosen, std::filesystem::perms::owner_read);
+  state_.chosenConfigPath = chosen;
+  ASSERT_TRUE(
+      WriteDeviceXml(state_, DeviceFieldRecord{}, "C8:3A:35:A1:B2:C3", port_, dir_ / "ModifyXml"));
+  const auto copy = dir_ / "ModifyXml" / "C83A35A1B2C3.xml";
+  EXPECT_NE(std::filesystem::status(copy).permissions() & std::filesystem::perms::owner_write,
+            std::filesystem::perms::none);
+  EXPECT_EQ(ReadBytes(copy), ReadBytes(chosen));
+}
+
 TEST_F(DeviceXmlTest, AFileThatCannotBeMadeGivesANote) {
   state_.sheetPath = dir_ / "sheet.xlsx";
   EXPECT_FALSE(WriteDeviceXml(state_, DualRow(), "C8:3A:35:A1:B2:C3", port_, dir_ / "missing"));
