@@ -12,6 +12,7 @@
 
 #include "controls/skin_font.h"
 #include "controls/skin_image.h"
+#include "controls/text_layout.h"
 
 namespace brevant {
 
@@ -65,8 +66,8 @@ class DropItemDelegate : public QStyledItemDelegate {
     const QRect textRect = ItemTextRect(rect, pictureWidth);
     painter->setFont(option.font);
     painter->setPen(!enabled ? colors.disabledText : hot ? colors.hotText : colors.itemText);
-    const QString text = option.fontMetrics.elidedText(index.data(Qt::DisplayRole).toString(),
-                                                       Qt::ElideRight, textRect.width());
+    const QString text = ElideText(index.data(Qt::DisplayRole).toString(), textRect.width(),
+                                   QFontMetricsF(option.font));
     painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
     if (row < index.model()->rowCount() - 1) {
       painter->setPen(colors.separator);
@@ -241,7 +242,7 @@ void CCustomComboBox::paintEvent(QPaintEvent*) {
   painter.setFont(font());
   painter.setPen(color);
   painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                   fontMetrics().elidedText(text, Qt::ElideRight, textRect.width()));
+                   ElideText(text, textRect.width(), QFontMetricsF(font())));
 }
 
 void CCustomComboBox::enterEvent(QEnterEvent* event) {

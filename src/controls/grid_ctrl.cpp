@@ -9,6 +9,7 @@
 
 #include "controls/image_list.h"
 #include "controls/skin_font.h"
+#include "controls/text_layout.h"
 
 namespace brevant {
 
@@ -602,7 +603,7 @@ void CGridCtrl::PaintCell(QPainter& painter, const QRect& rect, int row, int col
     if (format & kGridSingleLine) {
       flags |= Qt::TextSingleLine;
       if (format & kGridEndEllipsis)
-        text = QFontMetrics(font).elidedText(text, Qt::ElideRight, layout.text.width());
+        text = ElideText(text, layout.text.width(), QFontMetricsF(font));
     } else if (format & kGridWordBreak) {
       flags |= Qt::TextWordWrap;
     }

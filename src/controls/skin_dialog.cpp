@@ -49,6 +49,11 @@ void CTDialog::SetLinePen(int width, const QColor& color) {
   update();
 }
 
+void CTDialog::SetBorderColor(const QColor& color) {
+  border_ = color;
+  update();
+}
+
 void CTDialog::SetCornerRadius(int radius) {
   radius_ = radius < 0 ? 0 : radius;
   ApplyRoundedShape(this, radius_);
@@ -106,6 +111,12 @@ void CTDialog::paintEvent(QPaintEvent*) {
     painter.setPen(pen);
     for (const QLine& line : lines_)
       painter.drawLine(line);
+  }
+  if (border_.isValid()) {
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(border_, 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), radius_, radius_);
   }
 }
 

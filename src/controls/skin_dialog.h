@@ -13,7 +13,7 @@ namespace brevant {
 //
 // Painting: the background picture stretched over the whole widget when one is
 // set, else the background colour when the fill flag is on; then every line
-// segment with the pen. Children are drawn over that.
+// segment with the pen, and the outline when one is set. Children are drawn over that.
 // Shape: with a corner radius the widget is cut to a rounded rectangle, kept in
 // step with its size (an 8 x 8 corner ellipse is radius 4).
 // Keys: Enter, Return and Escape are swallowed, from any child too, so no skinned
@@ -25,7 +25,7 @@ namespace brevant {
 // Page is a child widget of another window (the main window's pages).
 //
 // Defaults: no picture; fill off, colour (255,255,255); no lines, pen width 1
-// colour (218,218,218); radius 0 (square); opacity 255 (opaque); not draggable.
+// colour (218,218,218); no outline; radius 0 (square); opacity 255 (opaque); not draggable.
 class CTDialog : public QDialog {
   Q_OBJECT
 
@@ -44,6 +44,9 @@ class CTDialog : public QDialog {
   void ClearLines();
   const std::vector<QLine>& Lines() const { return lines_; }
   void SetLinePen(int width, const QColor& color);
+  // A 1-pixel outline along the shape (rounded with the corners); none by default.
+  void SetBorderColor(const QColor& color);
+  QColor BorderColor() const { return border_; }
 
   void SetCornerRadius(int radius);
   int CornerRadius() const { return radius_; }
@@ -74,6 +77,7 @@ class CTDialog : public QDialog {
   std::vector<QLine> lines_;
   int penWidth_ = 1;
   QColor penColor_{218, 218, 218};
+  QColor border_;
   int radius_ = 0;
   int opacity_ = 255;
   bool draggable_ = false;

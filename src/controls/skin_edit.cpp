@@ -95,7 +95,7 @@ void CTEditGdiplus::SetTextColor(const QColor& color) {
 
 void CTEditGdiplus::SetBackgroundColor(const QColor& color) {
   background_ = color;
-  update();
+  ApplyColors();
 }
 
 void CTEditGdiplus::SetBorderColors(const QColor& normal, const QColor& hover, const QColor& focus,
@@ -169,8 +169,11 @@ void CTEditGdiplus::ShowPlaceholder(bool show) {
 void CTEditGdiplus::ApplyColors() {
   QPalette p = palette();
   const QColor text = showingPlaceholder_ ? placeholderColor_ : textColor_;
+  // Disabled text is the text colour half way to the background.
+  const QColor faded((text.red() + background_.red()) / 2, (text.green() + background_.green()) / 2,
+                     (text.blue() + background_.blue()) / 2);
   for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-    p.setColor(group, QPalette::Text, text);
+    p.setColor(group, QPalette::Text, group == QPalette::Disabled ? faded : text);
     p.setColor(group, QPalette::Base, Qt::transparent);
     p.setColor(group, QPalette::Window, Qt::transparent);
   }

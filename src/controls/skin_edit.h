@@ -20,7 +20,7 @@ namespace brevant {
 // to fit); text the program sets (setText, insert, paste) is never cut, and the
 // user can still shorten it.
 // Border: a rounded rectangle in the normal, hover (pointer over the field),
-// focus or disabled colour.
+// focus or disabled colour. Disabled text is drawn half way to the background.
 //
 // Defaults, the standard setting of the screens: "Microsoft YaHei" 9.6 points,
 // not bold; text (0,0,0) on (255,255,255); corner radius 4; border (213,213,220)

@@ -71,4 +71,25 @@ std::vector<QString> BreakLines(const QString& text, qreal width, const QFontMet
   });
 }
 
+QString ElideText(const QString& text, qreal width, const QFontMetricsF& metrics) {
+  if (metrics.horizontalAdvance(text) <= width + kSlack)
+    return text;
+  const QString dots = QStringLiteral("...");
+  const qreal room = width - metrics.horizontalAdvance(dots);
+  if (room < 0)
+    return QString();
+  QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+  qsizetype kept = 0;
+  qreal used = 0;
+  qsizetype start = 0;
+  for (qsizetype end = finder.toNextBoundary(); end > 0; end = finder.toNextBoundary()) {
+    used += metrics.horizontalAdvance(text.mid(start, end - start));
+    if (used > room + kSlack)
+      break;
+    kept = end;
+    start = end;
+  }
+  return text.left(kept) + dots;
+}
+
 }  // namespace brevant

@@ -21,4 +21,8 @@ std::vector<QString> BreakLines(const QString& text, qreal width,
 // The same, measured with a font.
 std::vector<QString> BreakLines(const QString& text, qreal width, const QFontMetricsF& metrics);
 
+// A line cut to a width with "..." at its end, as cut lines are drawn here; the
+// text itself when it fits. Whole characters only.
+QString ElideText(const QString& text, qreal width, const QFontMetricsF& metrics);
+
 }  // namespace brevant

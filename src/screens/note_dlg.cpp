@@ -59,6 +59,8 @@ CNoteDlg::CNoteDlg(QWidget* owner, const QString& title, const QString& text, bo
   setFixedSize(415, 162);
   SetBackgroundFill(true);
   SetBackgroundColor(QColor(248, 248, 248));
+  // It opens over the main window's white corner: an outline keeps its edge.
+  SetBorderColor(QColor(222, 224, 230));
   SetDraggable(true);
 
   title_->setGeometry(16, 11, 105, 18);

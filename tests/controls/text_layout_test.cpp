@@ -79,5 +79,18 @@ TEST(BreakLines, TenThousandCharactersWrapWithoutHanging) {
   EXPECT_GT(lines.size(), 100u);
 }
 
+TEST(ElideText, CutLinesEndWithThreeDotsAndWholeCharacters) {
+  const QFontMetricsF metrics(SkinFont(QString(), 17));
+  const QString text = QStringLiteral("Intel(R) Ethernet Connection I219-LM");
+  EXPECT_EQ(ElideText(text, 1000, metrics), text);
+  for (qreal width : {150.0, 60.0, 20.0}) {
+    const QString cut = ElideText(text, width, metrics);
+    EXPECT_TRUE(cut.endsWith(QStringLiteral("..."))) << width;
+    EXPECT_TRUE(text.startsWith(cut.chopped(3))) << width;
+    EXPECT_LE(metrics.horizontalAdvance(cut), width + 0.5) << width;
+  }
+  EXPECT_EQ(ElideText(text, 2, metrics), QString());  // not even the dots fit
+}
+
 }  // namespace
 }  // namespace brevant

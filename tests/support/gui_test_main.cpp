@@ -6,7 +6,7 @@
 #include <QApplication>
 #include <cstdlib>
 
-#include "controls/skin_font.h"
+#include "controls/skin_look.h"
 
 int main(int argc, char** argv) {
   ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -17,6 +17,6 @@ int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   QApplication app(argc, argv);
   QApplication::setStyle(QStringLiteral("Fusion"));
-  brevant::InstallFontSubstitutions();
+  brevant::InstallSkinLook();
   return RUN_ALL_TESTS();
 }
