@@ -198,10 +198,8 @@ def backgrounds():
     c.overlay(shade)
     # A quiet constellation of devices on the right of the band.
     net = Canvas(w, h)
-    nodes = [(612, 70), (676, 44), (742, 88), (700, 132), (772, 150), (640, 150), (560, 118),
-             (96, 150), (150, 112), (40, 104)]
-    links = [(0, 1), (1, 2), (2, 3), (0, 3), (3, 4), (2, 4), (3, 5), (0, 6), (5, 6),
-             (7, 8), (8, 9), (7, 9)]
+    nodes = [(640, 66), (700, 40), (760, 82), (716, 128), (784, 150), (652, 150), (596, 112)]
+    links = [(0, 1), (1, 2), (2, 3), (0, 3), (3, 4), (2, 4), (3, 5), (0, 6), (5, 6)]
     for a, b in links:
         net.line([nodes[a], nodes[b]], (255, 255, 255, 34), 1.2)
     for x, y in nodes:
@@ -315,10 +313,11 @@ def switch(on):
 
 
 def file_line(kind):
-    """A chosen file: a light field with the file's icon at the left."""
+    """A chosen file: a light field with the file's icon in the room its six
+    leading blanks leave (about 20 pixels)."""
     c = Canvas(209, 28)
     c.rounded((0, 0, 209, 28), 4, fill=(246, 247, 249), outline=(232, 234, 238))
-    x, y = 7, 6
+    x, y = 3, 5
     if kind == "config":
         outline = [(x + 2.5, y + 0.5), (x + 10, y + 0.5), (x + 14.5, y + 5), (x + 14.5, y + 16.5),
                    (x + 2.5, y + 16.5), (x + 2.5, y + 0.5)]
@@ -329,10 +328,11 @@ def file_line(kind):
             yy = y + 8.5 + k * 2.5
             c.line([(x + 5.5, yy), (x + 5.5 + length, yy)], RED if k == 0 else INK_SOFT, 1.0)
     else:
-        c.rounded((x, y + 1, x + 16, y + 15), 2, fill=(232, 233, 238), outline=INK_SOFT, width=1.2)
-        c.polygon([(x + 2.5, y + 12.6), (x + 6.5, y + 7.5), (x + 9.5, y + 10.8), (x + 11.2, y + 9),
-                   (x + 13.6, y + 12.6)], RED)
-        c.ellipse((x + 10.2, y + 3.8, x + 12.8, y + 6.4), fill=INK_SOFT)
+        c.rounded((x + 1.5, y + 2.5, x + 15.5, y + 15.5), 2, fill=(232, 233, 238), outline=INK_SOFT,
+                  width=1.0)
+        c.polygon([(x + 3.5, y + 13.2), (x + 7.2, y + 8.4), (x + 9.8, y + 11.2), (x + 11.4, y + 9.6),
+                   (x + 13.6, y + 13.2)], RED)
+        c.ellipse((x + 10.4, y + 4.8, x + 12.8, y + 7.2), fill=INK_SOFT)
     return c.result()
 
 
@@ -340,7 +340,7 @@ def choose_button():
     """"          Select": a bordered button with a folder before the word."""
     c = Canvas(99, 28)
     c.rounded((0, 0, 99, 28), 4, fill=SURFACE, outline=BORDER)
-    x, y = 19, 8
+    x, y = 21, 8
     c.rounded((x, y, x + 7, y + 4), 1.2, fill=INK_SOFT)
     c.rounded((x, y + 2, x + 16, y + 13), 1.8, fill=INK_SOFT)
     c.rounded((x + 1.4, y + 4.6, x + 14.6, y + 11.6), 1.0, fill=(236, 237, 241))
