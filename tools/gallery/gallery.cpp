@@ -209,7 +209,7 @@ void Buttons() {
     };
   };
   const std::vector<Kind> kinds = {
-      {"Start Scan", "Start Scan (5.2)", {218, 24}, red("scan_btn")},
+      {"Start Scan", "scan button", {218, 24}, red("scan_btn")},
       {"Device Customization", "page button", {140, 24}, red("protection_btn")},
       {"Anti-Theft Protection", "page button", {142, 24}, red("protection_btn")},
       {"Scan Devices", "page button", {96, 24}, red("protection_btn")},
