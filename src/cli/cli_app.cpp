@@ -16,7 +16,6 @@
 #include "app/exe_dir.h"
 #include "app/single_instance.h"
 #include "app/startup.h"
-#include "app/text.h"
 #include "cli/cli_options.h"
 #include "i18n/language.h"
 #include "link/adapters.h"
@@ -25,14 +24,15 @@
 #include "link/transmit_manage.h"
 #include "records/diag_log.h"
 #include "records/status_store.h"
-#include "tailoring/antitheft.h"
-#include "tailoring/antitheft_templates.h"
-#include "tailoring/customization.h"
-#include "tailoring/delivery_watch.h"
 #include "tailoring/device_sheet.h"
 #include "tailoring/json_config.h"
 #include "tailoring/picture_size.h"
 #include "tailoring/xml_config.h"
+#include "text/text.h"
+#include "workflow/antitheft.h"
+#include "workflow/antitheft_templates.h"
+#include "workflow/customization.h"
+#include "workflow/delivery_watch.h"
 
 namespace brevant::cli {
 
@@ -341,8 +341,8 @@ int Run::Deliver() {
     state.sheetPath = std::filesystem::absolute(*o_.sheet);
     // Read now, so a sheet that is no workbook of this layout stops the run
     // before anything goes on the wire.
-    CustomizationState check = state;
-    if (!ReadDeviceSheet(check)) {
+    std::vector<DeviceFieldRecord> rows;
+    if (!ReadDeviceSheet(state.sheetPath, state.templateFields, rows)) {
       return Fail(kExitBadInput, Translate("Obtaining excel format information is incorrect!") +
                                      " (" + state.sheetPath.string() + ")");
     }
@@ -382,8 +382,10 @@ int Run::Sheet() {
   const DeviceLookup lookup = [&](const std::string& mac, ap_info_stu& row) {
     return store_->GetDevice(mac, row);
   };
-  if (!CreateDeviceSheet(state, state.templateFields, lookup, port_,
-                         ExecutableDirectory() / "ModifyExcel")) {
+  state.sheetPath = DeviceSheetPath(ExecutableDirectory() / "ModifyExcel");
+  std::string note;
+  if (!CreateDeviceSheet(state.sheetPath, state.targetList, state.templateFields, lookup, &note)) {
+    Fail(kExitFailed, note);
     return Fail(kExitFailed, Translate("Create excel fields Info error!"));
   }
   std::filesystem::path sheet = state.sheetPath;

@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "ini/profile.h"
+#include "text/text.h"
 
 namespace brevant {
 

@@ -6,15 +6,9 @@
 #include <fstream>
 #include <memory>
 
-namespace brevant {
+#include "text/text.h"
 
-std::string TrimBlanks(const std::string& text) {
-  const auto first = text.find_first_not_of(" \t");
-  if (first == std::string::npos)
-    return {};
-  const auto last = text.find_last_not_of(" \t");
-  return text.substr(first, last - first + 1);
-}
+namespace brevant {
 
 bool CIniDocument::Load(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -33,7 +33,4 @@ class CIniDocument {
   std::string lastError_;
 };
 
-// Removes blanks and horizontal tabs at both ends.
-std::string TrimBlanks(const std::string& text);
-
 }  // namespace brevant

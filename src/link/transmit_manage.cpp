@@ -12,6 +12,7 @@
 #include "link/pcap_capture.h"
 #include "link/result_log.h"
 #include "records/diag_log.h"
+#include "text/text.h"
 
 namespace brevant {
 

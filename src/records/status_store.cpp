@@ -5,9 +5,9 @@
 #include <utility>
 
 #include "app/exe_dir.h"
-#include "app/text.h"
 #include "i18n/language.h"
 #include "records/diag_log.h"
+#include "text/text.h"
 
 namespace brevant {
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/text.h"
 #include "i18n/language.h"
+#include "text/text.h"
 
 namespace brevant {
 
@@ -204,16 +204,6 @@ std::optional<std::string> FirstRuleFailure(const DeviceFieldRecord& row) {
   if (!IsValidLoginPassword(Utf8ToUtf16(row.loginPassword)))
     return translated(kLoginPattern);
   return std::nullopt;
-}
-
-bool ValidateSheetRows(const std::vector<DeviceFieldRecord>& rows, OperatorPort& port) {
-  for (const DeviceFieldRecord& row : rows) {
-    if (auto message = FirstRuleFailure(row)) {
-      port.Note(Translate("Note"), *message, false);
-      return false;
-    }
-  }
-  return true;
 }
 
 }  // namespace brevant

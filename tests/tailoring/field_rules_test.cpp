@@ -4,15 +4,13 @@
 
 #include <functional>
 
-#include "app/text.h"
-#include "fake_operator_port.h"
 #include "i18n/language.h"
 #include "support/temp_dir.h"
+#include "text/text.h"
 
 namespace brevant {
 namespace {
 
-using testing::FakeOperatorPort;
 using testing::TempDir;
 
 std::string Repeat(std::string_view unit, int count) {
@@ -304,22 +302,6 @@ TEST(FieldRules, OnlyFieldsWithAColumnAreTested) {
   row.columns.accounts = false;
   row.loginPassword = "";
   EXPECT_TRUE(FirstRuleFailure(row));
-}
-
-TEST(FieldRules, ValidateSheetRowsShowsTheFirstFailureOnly) {
-  DeviceFieldRecord bad = GoodRow();
-  bad.mac = "00:00:00:00:00:02";
-  bad.loginPassword = "";
-  DeviceFieldRecord alsoBad = bad;
-  alsoBad.mac = "00:00:00:00:00:03";
-  FakeOperatorPort port;
-  EXPECT_TRUE(ValidateSheetRows({GoodRow(), GoodRow()}, port));
-  EXPECT_TRUE(port.notes.empty());
-  EXPECT_FALSE(ValidateSheetRows({GoodRow(), bad, alsoBad}, port));
-  ASSERT_EQ(port.notes.size(), 1u);
-  EXPECT_EQ(port.notes[0].title, "Note");
-  EXPECT_FALSE(port.notes[0].withCancel);
-  EXPECT_TRUE(port.notes[0].text.starts_with("The MAC:00:00:00:00:00:02 loginPassword"));
 }
 
 TEST(FieldRules, PatternsAreTranslatedBeforeFillingExceptVlanAndPppPassword) {

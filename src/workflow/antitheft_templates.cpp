@@ -1,9 +1,9 @@
-#include "tailoring/antitheft_templates.h"
+#include "workflow/antitheft_templates.h"
 
 #include <algorithm>
 
-#include "app/text.h"
 #include "i18n/language.h"
+#include "text/text.h"
 
 namespace brevant {
 

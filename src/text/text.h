@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -23,5 +24,18 @@ int AtoiLike(std::string_view text);
 
 // Removes white space (blank, tab, CR, LF, VT, FF) at both ends.
 std::string TrimWhite(std::string_view text);
+
+// Removes blanks and horizontal tabs at both ends.
+std::string TrimBlanks(std::string_view text);
+
+// ASCII lower case; other bytes unchanged.
+std::string AsciiLower(std::string_view text);
+
+// Cuts UTF-8 text to at most maxUnits UTF-16 code units without splitting a
+// character. Invalid bytes count as one unit each.
+std::string CutToUtf16Units(std::string_view text, std::size_t maxUnits);
+
+// The text cut to at most maxBytes without splitting a UTF-8 character.
+std::string CutUtf8(std::string_view text, std::size_t maxBytes);
 
 }  // namespace brevant

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "link/delivery.h"
-#include "tailoring/operator_port.h"
+#include "workflow/operator_port.h"
 
 namespace brevant {
 

@@ -1,4 +1,4 @@
-#include "tailoring/antitheft_templates.h"
+#include "workflow/antitheft_templates.h"
 
 #include <gtest/gtest.h>
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "link/delivery.h"
-#include "tailoring/customization_state.h"
-#include "tailoring/operator_port.h"
+#include "workflow/customization_state.h"
+#include "workflow/operator_port.h"
 
 namespace brevant {
 
@@ -50,6 +50,15 @@ struct ApplyOutcome {
   bool started = false;  // confirmed and checked; the devices were prepared
   int jobs = 0;          // delivery jobs started
 };
+
+// The sheet steps of Edit and Apply, each with its note when it fails.
+// Lets the operator edit state.sheetPath; "Open excel fail!" when no editor starts.
+bool OpenDeviceSheet(const CustomizationState& state, OperatorPort& port);
+// Tests the rows in order; the first failure's message goes to a note.
+bool ValidateSheetRows(const std::vector<DeviceFieldRecord>& rows, OperatorPort& port);
+// Replaces state.sheetRows with one row per target in target order; a note
+// naming the first target without a row, or with two.
+bool OrderSheetRowsByTarget(CustomizationState& state, OperatorPort& port);
 
 // "Apply": the delivery mode and its confirmation, the sheet read, matched to
 // the targets and checked (the sheet opens again on a failed row), then the

@@ -1,11 +1,11 @@
-#include "tailoring/antitheft.h"
+#include "workflow/antitheft.h"
 
 #include <arpa/inet.h>
 
-#include "app/text.h"
 #include "i18n/language.h"
 #include "records/diag_log.h"
 #include "records/status_store.h"
+#include "text/text.h"
 
 namespace brevant {
 

@@ -1,4 +1,4 @@
-#include "tailoring/antitheft.h"
+#include "workflow/antitheft.h"
 
 #include <gtest/gtest.h>
 

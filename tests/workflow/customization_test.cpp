@@ -1,4 +1,4 @@
-#include "tailoring/customization.h"
+#include "workflow/customization.h"
 
 #include <gtest/gtest.h>
 
@@ -298,6 +298,62 @@ TEST_F(CustomizationTest, DeletingTheConfigurationForgetsTheSheet) {
   SetConfiguration(state_, dir_.Write("other.xml", kXml));
   ASSERT_TRUE(ApplyAndWait().started);
   EXPECT_EQ(DeviceFile(kA, ".xml"), kXml);
+}
+
+DeviceFieldRecord RowFor(const std::string& mac, const std::string& login) {
+  DeviceFieldRecord row;
+  row.mac = mac;
+  row.loginPassword = login;
+  return row;
+}
+
+TEST(SheetSteps, ValidationNotesTheFirstFailingRowOnly) {
+  FakeOperatorPort port;
+  EXPECT_TRUE(ValidateSheetRows({RowFor(kA, "admin"), RowFor(kB, "admin")}, port));
+  EXPECT_TRUE(port.notes.empty());
+  EXPECT_FALSE(ValidateSheetRows({RowFor(kA, "admin"), RowFor(kB, ""), RowFor(kC, "")}, port));
+  ASSERT_EQ(port.notes.size(), 1u);
+  EXPECT_EQ(port.notes[0].title, "Note");
+  EXPECT_FALSE(port.notes[0].withCancel);
+  EXPECT_TRUE(port.notes[0].text.starts_with("The MAC:" + kB + " loginPassword"));
+}
+
+TEST(SheetSteps, OrderingNotesTheTargetWithoutARow) {
+  CustomizationState state;
+  state.targetList = {kA, kB};
+  state.sheetRows = {RowFor(kA, "a")};
+  FakeOperatorPort port;
+  EXPECT_FALSE(OrderSheetRowsByTarget(state, port));
+  EXPECT_EQ(port.LastText(), "The MAC:" + kB + " has no row in the excel file.");
+  EXPECT_EQ(state.sheetRows.size(), 1u);
+
+  state.sheetRows = {RowFor(kA, "a"), RowFor(kB, "b"), RowFor(kA, "c")};
+  EXPECT_FALSE(OrderSheetRowsByTarget(state, port));
+  EXPECT_EQ(port.LastText(), "The MAC:" + kA + " has more than one row in the excel file.");
+  EXPECT_EQ(port.notes.size(), 2u);
+}
+
+TEST(OpenDeviceSheet, ReportsHowTheEditEnded) {
+  CustomizationState state;
+  state.sheetPath = "/tmp/sheet.xlsx";
+  const std::pair<OperatorPort::SheetEdit, bool> cases[] = {
+      {OperatorPort::SheetEdit::Edited, true},
+      {OperatorPort::SheetEdit::StartFailed, false},
+      {OperatorPort::SheetEdit::NotWaited, false},
+  };
+  for (const auto& [edit, result] : cases) {
+    FakeOperatorPort port;
+    port.edit = edit;
+    EXPECT_EQ(OpenDeviceSheet(state, port), result);
+    ASSERT_EQ(port.edited.size(), 1u);
+    EXPECT_EQ(port.edited[0], state.sheetPath);
+    if (edit == OperatorPort::SheetEdit::StartFailed) {
+      ASSERT_EQ(port.notes.size(), 1u);
+      EXPECT_EQ(port.notes[0].text, "Open excel fail!");
+    } else {
+      EXPECT_TRUE(port.notes.empty());
+    }
+  }
 }
 
 TEST(Logo, OnlyPicturesLargerThanTheLogoAreCropped) {
