@@ -57,6 +57,19 @@ bool CIniDocument::Load(const std::string& path) {
 }
 
 bool CIniDocument::Save(const std::string& path) const {
+  // A line break or NUL in a name or value would not read back as written:
+  // nothing is written then, and the file keeps what it had.
+  const auto unwritable = [](const std::string& text) {
+    return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos;
+  };
+  for (const auto& [name, keys] : sections_) {
+    if (unwritable(name))
+      return false;
+    for (const auto& [key, value] : keys) {
+      if (unwritable(key) || unwritable(value) || key.find('=') != std::string::npos)
+        return false;
+    }
+  }
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"),
                                                        &std::fclose);
   if (!file)

@@ -284,6 +284,11 @@ void RunDeliveryJob(const DeliveryJob& job, const DeliveryContext& context) {
 }
 
 bool StartDeliveryJob(DeliveryJob job, const DeliveryContext& context, std::string* error) {
+  if (context.link == nullptr || context.store == nullptr) {
+    if (error != nullptr)
+      *error = "no link or no store for the job";
+    return false;
+  }
   const std::string why = job.CheckFields();
   if (!why.empty()) {
     if (error != nullptr)

@@ -165,6 +165,33 @@ std::string TrimWhite(std::string_view text) {
   return std::string(text.substr(first, last - first + 1));
 }
 
+bool IsControlCharacter(char32_t c) {
+  return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+}
+
+bool HasControlCharacter(std::u16string_view text) {
+  for (const char16_t c : text) {
+    if (IsControlCharacter(c))
+      return true;
+  }
+  return false;
+}
+
+bool HasControlCharacter(std::string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte < 0x20 || byte == 0x7F)
+      return true;
+    // U+0080 to U+009F are C2 80 to C2 9F.
+    if (byte == 0xC2 && i + 1 < text.size()) {
+      const auto next = static_cast<unsigned char>(text[i + 1]);
+      if (next >= 0x80 && next <= 0x9F)
+        return true;
+    }
+  }
+  return false;
+}
+
 std::string TrimBlanks(std::string_view text) {
   const auto first = text.find_first_not_of(" \t");
   if (first == std::string_view::npos)

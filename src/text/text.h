@@ -22,6 +22,14 @@ int HexDigitValue(char c);
 // int range instead of overflowing.
 int AtoiLike(std::string_view text);
 
+// Control characters: U+0000 to U+001F (tab, CR and LF among them), U+007F and
+// U+0080 to U+009F. No field a device reads may hold one: a NUL ends the text
+// early, a line break or tab breaks the command or file it goes into.
+bool IsControlCharacter(char32_t codePoint);
+bool HasControlCharacter(std::u16string_view text);
+// The same over UTF-8 text (C1 controls as their two-byte forms).
+bool HasControlCharacter(std::string_view text);
+
 // Removes white space (blank, tab, CR, LF, VT, FF) at both ends.
 std::string TrimWhite(std::string_view text);
 

@@ -37,7 +37,7 @@ struct AntiTheftCheck {
 // The page's rules in their order; the first that fails decides.
 AntiTheftCheck ValidateAntiTheft(const AntiTheftFields& fields);
 
-// Trimmed, then an IPv4 or else an IPv6 address.
+// Trimmed, then an IPv4 or else an IPv6 address; never with a control character.
 bool IsValidAddress(std::string_view text);
 
 // {"Lockcode":...,"Enable":...,"ACName":...,"DNS1":...,"DNS2":...}, no white space.

@@ -178,6 +178,17 @@ ApplyOutcome ApplyCustomization(CustomizationState& state, OperatorPort& port,
     Tell(port, "Modify file is not .xml or .json file!");
     return outcome;
   }
+  // Without the store (it could not be opened) or the link nothing can be
+  // marked or sent: said before the operator is asked anything.
+  if (services.store == nullptr || !services.store->IsOpen() ||
+      services.delivery.store == nullptr) {
+    Tell(port, "Failed to open database, unable to get data.");
+    return outcome;
+  }
+  if (services.delivery.link == nullptr) {
+    Tell(port, "The device link is not ready: choose an adapter and scan first.");
+    return outcome;
+  }
   const char* question = state.deliveryMode == KIND_LOGO_AND_CONFIG
                              ? "Are you sure you want to submit logo and configration?"
                          : state.deliveryMode == KIND_CONFIG

@@ -200,6 +200,50 @@ TEST(FieldRules, FieldsAreTestedInTheFixedOrder) {
   EXPECT_FALSE(FirstRuleFailure(row));
 }
 
+TEST(FieldRules, ControlCharactersAreRefusedInEveryFieldWithItsMessage) {
+  using namespace std::string_literals;
+  // The device reads a Wi-Fi key up to a NUL: "1234567" NUL "x" would pass as
+  // 9 characters and arrive as 7. Tabs and line breaks break the file.
+  const std::string controls[] = {"\t"s, "\r"s, "\n"s, "\0"s, "\x1F"s, "\x7F"s, "\xC2\x85"s};
+  const std::vector<
+      std::pair<std::string, std::function<void(DeviceFieldRecord&, const std::string&)>>>
+      fields = {
+          {"vid1 ", [](DeviceFieldRecord& r, const std::string& c) { r.vid[0] = "12" + c; }},
+          {"pppUser2 ",
+           [](DeviceFieldRecord& r, const std::string& c) { r.pppUser[1] = "u" + c + "v"; }},
+          {"pppPassword1 ",
+           [](DeviceFieldRecord& r, const std::string& c) { r.pppPassword[0] = "p" + c; }},
+          {"ssid_5g ", [](DeviceFieldRecord& r, const std::string& c) { r.ssid_5g = "net" + c; }},
+          {"ssid_2.4g ",
+           [](DeviceFieldRecord& r, const std::string& c) { r.ssid_24g = c + "net"; }},
+          {"wlanPsk_5g ",
+           [](DeviceFieldRecord& r, const std::string& c) { r.wlanPsk_5g = "1234567" + c + "x"; }},
+          {"wlanPsk_2.4g ",
+           [](DeviceFieldRecord& r, const std::string& c) { r.wlanPsk_24g = "12345678" + c; }},
+          {"loidis ", [](DeviceFieldRecord& r, const std::string& c) { r.loid = "lo" + c; }},
+          {"loidPassword is",
+           [](DeviceFieldRecord& r, const std::string& c) { r.loidPassword = c + "pw"; }},
+          {"ploamPassword ",
+           [](DeviceFieldRecord& r, const std::string& c) { r.ploamPassword = "pl" + c; }},
+          {"loginPassword ",
+           [](DeviceFieldRecord& r, const std::string& c) { r.loginPassword = "admin" + c; }},
+      };
+  for (const auto& [field, put] : fields) {
+    for (const std::string& control : controls) {
+      DeviceFieldRecord row = GoodRow();
+      put(row, control);
+      EXPECT_NE(FirstFailureOf(row).find("The MAC:C8:3A:35:A1:B2:C3 " + field), std::string::npos)
+          << field << " with " << ::testing::PrintToString(control);
+    }
+  }
+  // Non-breaking spaces and other characters past the controls stay allowed
+  // where the rule allows non-ASCII text.
+  DeviceFieldRecord row = GoodRow();
+  row.pppUser[0] = "user\xC2\xA0one";
+  row.ssid_24g = "caf\xC3\xA9";
+  EXPECT_FALSE(FirstRuleFailure(row)) << FirstFailureOf(row);
+}
+
 TEST(FieldRules, MessagesAreExact) {
   DeviceFieldRecord row = GoodRow();
   row.vid[0] = "12ab";

@@ -150,6 +150,24 @@ TEST_F(CustomizationTest, AFailingThirdRowDeliversNothingAndOpensTheSheetAgain) 
   EXPECT_FALSE(std::filesystem::exists(dir_ / "ModifyXml" / "C83A3500000A.xml"));
 }
 
+TEST_F(CustomizationTest, ACellWithAControlCharacterStopsTheApplyWithItsFieldsMessage) {
+  // Spreadsheets carry characters XML cannot hold as _xHHHH_: a NUL or a tab
+  // typed that way must never reach a device's file.
+  const std::pair<std::vector<std::string>, const char*> cases[] = {
+      {{kA, "INTERNET", "100", "ali_x0000_ce", "pass", "", "", "", "admin"}, " pppUser1 "},
+      {{kA, "INTERNET", "100", "alice", "pass", "", "", "", "adm_x0009_in"}, " loginPassword "},
+      {{kA, "INTERNET", "10_x000A_0", "alice", "pass", "", "", "", "admin"}, " vid1 "},
+  };
+  for (const auto& [row, field] : cases) {
+    EditWithSheet({row, Row(kB, "bob")});
+    EXPECT_FALSE(ApplyAndWait().started) << field;
+    EXPECT_NE(port_.LastText().find("The MAC:" + kA + field), std::string::npos)
+        << port_.LastText();
+    EXPECT_EQ(link_.Sent().size(), 0u);
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "ModifyXml" / "C83A3500000A.xml"));
+  }
+}
+
 TEST_F(CustomizationTest, ATargetWithoutARowOrWithTwoStopsBeforeAnythingIsSent) {
   EditWithSheet({Row(kA, "alice"), Row(kC, "carol")});
   EXPECT_FALSE(ApplyAndWait().started);
@@ -236,6 +254,33 @@ TEST_F(CustomizationTest, AFileThatCannotBeWrittenStopsThePreparationThere) {
   EXPECT_EQ(Device(kB).paraStatus, WAIT_OPERATE);
   EXPECT_EQ(Device(kC).paraStatus, WAIT_OPERATE);  // cleared, no job
   EXPECT_FALSE(port_.notes.back().withCancel);     // the note of the failed copy
+}
+
+TEST_F(CustomizationTest, WithoutAStoreOrALinkApplyTellsSoBeforeAskingAnything) {
+  SetConfiguration(state_, dir_.Write("plain.xml", kXml));
+  CSqlManagement closed(dir_ / "no-such-folder" / "data.db");
+  ASSERT_FALSE(closed.IsOpen());
+  const struct {
+    CSqlManagement* store;
+    DeliveryLink* link;
+    const char* says;
+  } cases[] = {
+      {nullptr, &link_, "Failed to open database, unable to get data."},
+      {&closed, &link_, "Failed to open database, unable to get data."},
+      {store_.get(), nullptr, "The device link is not ready: choose an adapter and scan first."},
+  };
+  for (const auto& c : cases) {
+    CustomizationServices services = services_;
+    services.store = c.store;
+    services.delivery = DeliveryContext{c.link, c.store, {}, {}};
+    port_.notes.clear();
+    EXPECT_FALSE(ApplyCustomization(state_, port_, services).started) << c.says;
+    ASSERT_EQ(port_.notes.size(), 1u) << c.says;
+    EXPECT_EQ(port_.notes[0].text, c.says);
+    EXPECT_FALSE(port_.notes[0].withCancel);
+  }
+  EXPECT_EQ(started_, 0);
+  EXPECT_TRUE(link_.Sent().empty());
 }
 
 TEST_F(CustomizationTest, TheExtensionDecidesForEditAndApplyAlike) {
