@@ -137,6 +137,7 @@ int StartAntiTheftJobs(const std::string& command, const std::vector<std::string
     job.source = adapter;
     job.kind = KIND_COMMAND;
     job.commandText = command;
+    job.delivery = store.DeliveryGeneration(mac);
     if (StartDeliveryJob(std::move(job), context))
       ++started;
   }

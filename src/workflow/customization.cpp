@@ -246,6 +246,8 @@ ApplyOutcome ApplyCustomization(CustomizationState& state, OperatorPort& port,
     job.destination = *device;
     job.source = adapter;
     job.kind = state.deliveryMode;
+    // Results of an earlier delivery to the device then cannot count for this one.
+    job.delivery = store.DeliveryGeneration(mac);
     if (state.deliveryMode != KIND_LOGO)
       job.configPath = state.perDeviceConfigPath.string();
     if (state.deliveryMode != KIND_CONFIG)
