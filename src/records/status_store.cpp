@@ -199,9 +199,24 @@ bool CSqlManagement::IsOpen() const {
 }
 
 std::string CSqlManagement::StatusText(std::int32_t code) {
+  const std::string_view english = StatusEnglishText(code);
+  return english.empty() ? std::string() : Translate(english);
+}
+
+std::string_view CSqlManagement::StatusEnglishText(std::int32_t code) {
   if (code < 0 || code >= static_cast<std::int32_t>(std::size(kStatusTexts)))
     return {};
-  return Translate(kStatusTexts[code]);
+  return kStatusTexts[code];
+}
+
+std::string_view CSqlManagement::StatusName(std::int32_t code) {
+  static constexpr const char* kNames[] = {
+      "WAIT_OPERATE",    "OPERATING",     "OPERATE_SUCCESS",        "OPERATE_FAIL",
+      "TRANSMIT_FINISH", "TRANSMIT_FAIL", "DEVICE_RESPOND_TIMEOUT", "LOCKCODE_MISMATCH",
+  };
+  if (code < 0 || code >= static_cast<std::int32_t>(std::size(kNames)))
+    return {};
+  return kNames[code];
 }
 
 void CSqlManagement::SetTraceEnabled(bool enabled) {

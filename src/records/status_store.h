@@ -139,6 +139,10 @@ class CSqlManagement {
   bool GetDevice(std::string_view mac, ap_info_stu& row);
   // The translated display text of a code; empty for codes outside 0-7.
   static std::string StatusText(std::int32_t code);
+  // The same untranslated ("Operate success"), and the code's name
+  // ("OPERATE_SUCCESS"); both empty for codes outside 0-7.
+  static std::string_view StatusEnglishText(std::int32_t code);
+  static std::string_view StatusName(std::int32_t code);
 
   // For tests: a smaller row limit.
   void SetDeviceLimitForTesting(std::size_t rows);

@@ -132,6 +132,7 @@ bool EditConfiguration(CustomizationState& state, OperatorPort& port,
 bool OpenDeviceSheet(const CustomizationState& state, OperatorPort& port) {
   switch (port.EditSheet(state.sheetPath)) {
     case OperatorPort::SheetEdit::Edited:
+    case OperatorPort::SheetEdit::NoEditor:
       return true;
     case OperatorPort::SheetEdit::StartFailed:
       Tell(port, "Open excel fail!");

@@ -52,7 +52,9 @@ struct ApplyOutcome {
 };
 
 // The sheet steps of Edit and Apply, each with its note when it fails.
-// Lets the operator edit state.sheetPath; "Open excel fail!" when no editor starts.
+// Lets the operator edit state.sheetPath; "Open excel fail!" when no editor
+// starts. True when the edit is over, or the front end has no editor and told
+// the operator where the sheet is.
 bool OpenDeviceSheet(const CustomizationState& state, OperatorPort& port);
 // Tests the rows in order; the first failure's message goes to a note.
 bool ValidateSheetRows(const std::vector<DeviceFieldRecord>& rows, OperatorPort& port);

@@ -385,6 +385,7 @@ TEST(OpenDeviceSheet, ReportsHowTheEditEnded) {
       {OperatorPort::SheetEdit::Edited, true},
       {OperatorPort::SheetEdit::StartFailed, false},
       {OperatorPort::SheetEdit::NotWaited, false},
+      {OperatorPort::SheetEdit::NoEditor, true},
   };
   for (const auto& [edit, result] : cases) {
     FakeOperatorPort port;
