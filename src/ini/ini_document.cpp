@@ -57,10 +57,11 @@ bool CIniDocument::Load(const std::string& path) {
 }
 
 bool CIniDocument::Save(const std::string& path) const {
-  // A line break or NUL in a name or value would not read back as written:
-  // nothing is written then, and the file keeps what it had.
+  // A line feed in a name or value would not read back as written (it ends
+  // the line; a CR or NUL reads back): nothing is written then, and the file
+  // keeps what it had.
   const auto unwritable = [](const std::string& text) {
-    return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos;
+    return text.find('\n') != std::string::npos;
   };
   for (const auto& [name, keys] : sections_) {
     if (unwritable(name))

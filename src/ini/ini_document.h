@@ -17,7 +17,7 @@ class CIniDocument {
   bool Load(const std::string& path);
   // Writes every section with CR LF line ends; false when the file cannot be
   // written completely, or, leaving the file as it was, when a name or value
-  // would not read back (a line break or NUL, an '=' in a key).
+  // would not read back (a line feed, an '=' in a key).
   bool Save(const std::string& path) const;
 
   std::vector<std::string> GetSectionNames() const;
