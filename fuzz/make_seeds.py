@@ -191,7 +191,7 @@ def seeds():
                              b"--tick-ms", b"100", b"--json", b"--quiet"]),
         "antitheft": nul.join([b"antitheft", b"--adapter", b"e0", b"--all", b"--lock-code", b"abc",
                                b"--on", b"--ac-name", b"x y", b"--dns1", b"::1",
-                               b"--template", b"site A"]),
+                               b"--template", b"site A", b"--csv", b"r.csv"]),
         "template": nul.join([b"template", b"save", b" padded ", b"--off", b"--json"]),
         "errors": nul.join([b"deliver", b"--adapter", b"e0", b"--all", b"--logo", b"a",
                             b"--logo", b"b", b"--watch", b"5s", b"--on", b"--off"]),

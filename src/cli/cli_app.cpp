@@ -342,6 +342,10 @@ int Run::Deliver() {
       return Fail(kExitBadInput, why);
     SetConfiguration(state, std::filesystem::absolute(*o_.config));
   }
+  if (o_.csv) {
+    if (const auto why = CheckWritablePlace(*o_.csv, "--csv"); !why.empty())
+      return Fail(kExitBadInput, why);
+  }
   if (o_.sheet) {
     if (const auto why = CheckReadable(*o_.sheet, "sheet"); !why.empty())
       return Fail(kExitBadInput, why);
@@ -417,6 +421,10 @@ int Run::Sheet() {
 }
 
 int Run::AntiTheft() {
+  if (o_.csv) {
+    if (const auto why = CheckWritablePlace(*o_.csv, "--csv"); !why.empty())
+      return Fail(kExitBadInput, why);
+  }
   AntiTheftFields fields;
   if (o_.loadTemplate) {
     TemplateList list(TemplateFilePath(services_.directory), port_);
@@ -507,6 +515,12 @@ int Run::WatchAndReport(const std::vector<std::string>& targets, int jobs) {
   const std::vector<DeviceResultRow> rows = ReadDeviceResults(*store_, targets);
   ReportChanges(rows);
   PrintResults(rows);
+  if (o_.csv) {
+    std::string error;
+    if (!ExportResultsCsv(rows, *o_.csv, &error))
+      return Fail(kExitBadInput, error);
+    document_["csv"] = std::filesystem::absolute(*o_.csv).string();
+  }
   const bool allSucceeded = std::all_of(rows.begin(), rows.end(), [](const DeviceResultRow& r) {
     return r.verdict == RESULT_SUCCESS;
   });

@@ -38,7 +38,10 @@ answered; --devices only those named, each of which must have answered.)";
 constexpr const char* kWatchFooter = R"(
 After the start the devices' results are watched until every target is
 decided or SECONDS have passed; jobs still sending then are stopped. Each
-device's statuses and verdict are printed (tab-separated, or with --json).)";
+device's statuses and verdict are printed (tab-separated, or with --json).
+--csv FILE writes them as CSV too: mac, the three status codes and texts,
+verdict, advice, time; UTF-8, quoted as RFC 4180 says. A file that cannot be
+written makes the exit status 2.)";
 
 // The options of every command, bound to the options they fill.
 class Parser {
@@ -263,6 +266,7 @@ class Parser {
     sub->add_option("--watch", watchSeconds_, "Watch the results this long (default 60)")
         ->type_name("SECONDS")
         ->check(CLI::Range(1, 86400).description(""));
+    sub->add_option("--csv", csv_, "Also write the results to this CSV file")->type_name("FILE");
   }
   void Entries(CLI::App* sub) {
     // Not both; Finish says so.
@@ -355,6 +359,8 @@ class Parser {
       o.sheet = sheet_;
     if (given("--out"))
       o.out = out_;
+    if (given("--csv"))
+      o.csv = csv_;
     if (given("--lock-code"))
       o.lockCode = lockCode_;
     if (given("--ac-name"))
@@ -394,7 +400,7 @@ class Parser {
   std::string adapter_;
   bool all_ = false;
   std::vector<std::string> devices_;
-  std::string logo_, config_, sheet_, out_, lockCode_, acName_, dns1_, dns2_, loadTemplate_;
+  std::string logo_, config_, sheet_, out_, csv_, lockCode_, acName_, dns1_, dns2_, loadTemplate_;
   std::string templateName_;
   bool on_ = false;
   bool off_ = false;

@@ -18,6 +18,7 @@ struct CliOptions {
   std::optional<std::string> config;
   std::optional<std::string> sheet;
   std::optional<std::string> out;
+  std::optional<std::string> csv;  // deliver and antitheft: the results as CSV too
   int watchSeconds = 60;
   int tickMs = 1000;
   bool json = false;

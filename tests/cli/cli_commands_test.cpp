@@ -95,6 +95,40 @@ TEST_F(CliCommandsTest, DeliverReportsEveryDeviceInOneObjectWithUntranslatedCode
     EXPECT_EQ(ReadBytes(cli_.Received() / Hex(mac) / "PARA_DATA"), kXml) << mac;
 }
 
+TEST_F(CliCommandsTest, CsvHoldsTheResultsAsPrintedAndABadPlaceSendsNothing) {
+  cli_.Devices({"mac=" + kA + ",lock=abc", "mac=" + kB + ",lock=other"});
+  const auto csv = cli_.Scratch() / "results.csv";
+  const CliRun run = cli_.Run(On({"antitheft", "--all", "--lock-code", "abc", "--ac-name", "ac",
+                                  "--json", "--csv", csv.string(), "--watch", "20"}));
+  ASSERT_EQ(run.status, 1) << run.err;
+  const Json::Value doc = Parse(run.out);
+  EXPECT_EQ(doc["csv"].asString(), csv.string());
+  const std::string text = ReadBytes(csv);
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < text.size();) {
+    const auto end = text.find("\r\n", at);
+    ASSERT_NE(end, std::string::npos) << text;
+    lines.push_back(text.substr(at, end - at));
+    at = end + 2;
+  }
+  ASSERT_GE(lines.size(), 3u) << text;
+  EXPECT_EQ(lines[0],
+            "mac,configuration_code,configuration_status,logo_code,logo_status,antitheft_code,"
+            "antitheft_status,verdict,advice,time");
+  const std::string time = doc["devices"][0]["time"].asString();
+  EXPECT_EQ(lines[1], kA + ",0,Wait operate,0,Wait operate,2,Operate success,success,," + time);
+  EXPECT_EQ(
+      lines[2].rfind(kB + ",0,Wait operate,0,Wait operate,7,Lockcode mismatch,failed,\"1.", 0), 0u)
+      << lines[2];
+
+  // A place where the file cannot go is found before anything is sent.
+  const CliRun bad = cli_.Run(On({"deliver", "--all", "--config", Write("g.xml", kXml).string(),
+                                  "--csv", (cli_.Scratch() / "nowhere" / "r.csv").string()}));
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_NE(bad.err.find("does not exist"), std::string::npos) << bad.err;
+  EXPECT_FALSE(std::filesystem::exists(cli_.Received() / Hex(kA) / "PARA_DATA"));
+}
+
 TEST_F(CliCommandsTest, EveryCommandWritesOneObjectWithTheSchemaAndItsExitStatus) {
   cli_.Devices({"mac=" + kA + ",ssid2=home,lock=abc"});
   const auto config = Write("gateway.xml", kXml);
@@ -282,13 +316,13 @@ TEST(CliHelp, EveryCommandsHelpCoversEveryFlagAndHelpCommandGivesTheSame) {
       {"adapters", {"--json"}},
       {"scan", {"--adapter", "--json", "--quiet", "--tick-ms"}},
       {"deliver",
-       {"--adapter", "--all", "--devices", "--logo", "--config", "--sheet", "--watch", "--json",
-        "--quiet", "--tick-ms"}},
+       {"--adapter", "--all", "--devices", "--logo", "--config", "--sheet", "--watch", "--csv",
+        "--json", "--quiet", "--tick-ms"}},
       {"sheet",
        {"--adapter", "--all", "--devices", "--config", "--out", "--json", "--quiet", "--tick-ms"}},
       {"antitheft",
        {"--adapter", "--all", "--devices", "--lock-code", "--on", "--off", "--ac-name", "--dns1",
-        "--dns2", "--template", "--watch", "--json", "--quiet", "--tick-ms"}},
+        "--dns2", "--template", "--watch", "--csv", "--json", "--quiet", "--tick-ms"}},
       {"template",
        {"list", "save", "delete", "--on", "--off", "--ac-name", "--dns1", "--dns2", "--json"}},
   };

@@ -72,7 +72,7 @@ TEST(CliOptions, ReadsEveryOptionOfItsCommand) {
   const ParseResult deliver = ParseCliArguments(
       Words("deliver --adapter=veth0 --devices c8:3a:35:a1:b2:c3,C8:3A:35:A1:B2:C4 "
             "--devices C8:3A:35:A1:B2:C3 --logo l.png --config c.xml --sheet s.xlsx --watch 15 "
-            "--json --quiet --tick-ms 250"));
+            "--csv r.csv --json --quiet --tick-ms 250"));
   ASSERT_TRUE(deliver.ok) << deliver.error;
   const CliOptions& o = deliver.options;
   EXPECT_EQ(o.command, "deliver");
@@ -81,6 +81,7 @@ TEST(CliOptions, ReadsEveryOptionOfItsCommand) {
   EXPECT_EQ(o.logo, "l.png");
   EXPECT_EQ(o.config, "c.xml");
   EXPECT_EQ(o.sheet, "s.xlsx");
+  EXPECT_EQ(o.csv, "r.csv");
   EXPECT_EQ(o.watchSeconds, 15);
   EXPECT_TRUE(o.json && o.quiet);
   EXPECT_EQ(o.tickMs, 250);
@@ -96,6 +97,7 @@ TEST(CliOptions, ReadsEveryOptionOfItsCommand) {
   EXPECT_EQ(anti.options.dns2, "::1");
   EXPECT_EQ(anti.options.loadTemplate, "site A");
   EXPECT_EQ(anti.options.watchSeconds, 60);  // the default
+  EXPECT_FALSE(anti.options.csv);
 
   const ParseResult save = ParseCliArguments({"template", "save", " padded ", "--off"});
   ASSERT_TRUE(save.ok) << save.error;
