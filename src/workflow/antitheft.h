@@ -54,8 +54,9 @@ struct AntiTheftDecision {
 // operator's confirmation.
 AntiTheftDecision DecideAntiTheft(const AntiTheftFields& fields, OperatorPort& port);
 
-// Clears every status, marks each target busy and starts its job, in target
-// order. Returns how many jobs were started.
+// Clears every status, marks each target busy and starts its job (carrying
+// the device's delivery generation), in target order. Returns how many jobs
+// were started.
 int StartAntiTheftJobs(const std::string& command, const std::vector<std::string>& targets,
                        CSqlManagement& store, const DeliveryContext& context);
 

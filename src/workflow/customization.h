@@ -64,7 +64,9 @@ bool OrderSheetRowsByTarget(CustomizationState& state, OperatorPort& port);
 
 // "Apply": the delivery mode and its confirmation, the sheet read, matched to
 // the targets and checked (the sheet opens again on a failed row), then the
-// devices are prepared and one job per device is started.
+// devices are prepared and one job per device is started, each carrying the
+// device's delivery generation. Without an open store or a link it says so
+// before asking anything, and changes nothing.
 ApplyOutcome ApplyCustomization(CustomizationState& state, OperatorPort& port,
                                 const CustomizationServices& services);
 
