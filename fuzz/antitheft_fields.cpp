@@ -12,8 +12,8 @@
 #include <memory>
 
 #include "fuzz_support.h"
-#include "tailoring/antitheft.h"
 #include "tailoring/field_rules.h"
+#include "workflow/antitheft.h"
 
 using namespace brevant;
 

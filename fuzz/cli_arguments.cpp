@@ -1,4 +1,4 @@
-// brevant-cli's argument parser on any argument list. Input: the arguments
+// brevant-cli's argument parser (CLI11 and our checks) on any argument list. Input: the arguments
 // after the program name, each ended by a NUL byte (as the kernel hands them).
 
 #include <algorithm>
@@ -23,12 +23,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const cli::ParseResult result = cli::ParseCliArguments(arguments);
   if (!result.ok) {
     BREVANT_FUZZ_CHECK(!result.error.empty(), "a refused argument list gives no reason");
+    BREVANT_FUZZ_CHECK(result.error.find("brevant-cli") != std::string::npos,
+                       "a refusal does not say where help is: %s", result.error.c_str());
+    return 0;
+  }
+  if (result.help) {
+    BREVANT_FUZZ_CHECK(result.helpText.find("Usage: brevant-cli") != std::string::npos,
+                       "help without a usage line");
     return 0;
   }
   const cli::CliOptions& o = result.options;
-  (void)cli::UsageText(o.command);
-  if (o.help)
-    return 0;
+  const auto& names = cli::CommandNames();
+  BREVANT_FUZZ_CHECK(std::find(names.begin(), names.end(), o.command) != names.end(),
+                     "unknown command %s accepted", o.command.c_str());
   BREVANT_FUZZ_CHECK(cli::UsageText(o.command) != cli::UsageText(), "command %s has no help",
                      o.command.c_str());
   for (std::size_t i = 0; i < o.devices.size(); ++i) {
@@ -48,5 +55,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (o.command == "antitheft")
     BREVANT_FUZZ_CHECK(o.lockCode.has_value(), "antitheft without a lock code");
+  if (o.command == "deliver")
+    BREVANT_FUZZ_CHECK(o.logo || o.config, "deliver without a logo or a configuration");
+  if (o.command == "template") {
+    BREVANT_FUZZ_CHECK(o.subcommand == "list" || o.subcommand == "save" || o.subcommand == "delete",
+                       "template %s accepted", o.subcommand.c_str());
+  }
   return 0;
 }

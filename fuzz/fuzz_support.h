@@ -12,10 +12,10 @@
 #include <string_view>
 #include <vector>
 
-#include "app/text.h"
 #include "records/diag_log.h"
 #include "support/temp_dir.h"
 #include "tailoring/device_fields.h"
+#include "text/text.h"
 
 namespace brevant::fuzz {
 

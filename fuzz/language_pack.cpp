@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <limits>
 
-#include "app/text.h"
 #include "fuzz_support.h"
 #include "i18n/language.h"
 #include "ini/profile.h"
+#include "text/text.h"
 
 using namespace brevant;
 

@@ -190,12 +190,12 @@ def seeds():
                              b"--config=c.xml", b"--sheet", b"s.xlsx", b"--watch", b"5",
                              b"--tick-ms", b"100", b"--json", b"--quiet"]),
         "antitheft": nul.join([b"antitheft", b"--adapter", b"e0", b"--all", b"--lock-code", b"abc",
-                               b"--off", b"--ac-name", b"x y", b"--dns1", b"::1",
-                               b"--template", b"site A"]),
-        "template": nul.join([b"template", b"save", b" padded ", b"--off"]),
+                               b"--on", b"--ac-name", b"x y", b"--dns1", b"::1",
+                               b"--template", b"site A", b"--csv", b"r.csv"]),
+        "template": nul.join([b"template", b"save", b" padded ", b"--off", b"--json"]),
         "errors": nul.join([b"deliver", b"--adapter", b"e0", b"--all", b"--logo", b"a",
-                            b"--logo", b"b", b"--watch", b"5s"]),
-        "help": nul.join([b"scan", b"--help"]),
+                            b"--logo", b"b", b"--watch", b"5s", b"--on", b"--off"]),
+        "help": nul.join([b"help", b"template", b"save"]),
     }
 
 

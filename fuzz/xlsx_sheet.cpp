@@ -147,18 +147,15 @@ void CheckDeviceSheet(const std::string& bytes, std::string_view templateText) {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   }
-  CustomizationState state;
-  state.sheetPath = file;
-  state.templateFields = fuzz::ParseRowText(templateText);
-  if (!ReadDeviceSheet(state))
+  std::vector<DeviceFieldRecord> rows;
+  if (!ReadDeviceSheet(file, fuzz::ParseRowText(templateText), rows))
     return;
   XlsxReader sheet;
   BREVANT_FUZZ_CHECK(sheet.Open(file), "a device sheet read as a sheet cannot be opened");
-  BREVANT_FUZZ_CHECK(
-      state.sheetRows.size() < static_cast<std::size_t>(std::max(1, sheet.rowCount())),
-      "%zu rows from a sheet of %d", state.sheetRows.size(), sheet.rowCount());
-  for (std::size_t r = 0; r < state.sheetRows.size(); ++r) {
-    const DeviceFieldRecord& row = state.sheetRows[r];
+  BREVANT_FUZZ_CHECK(rows.size() < static_cast<std::size_t>(std::max(1, sheet.rowCount())),
+                     "%zu rows from a sheet of %d", rows.size(), sheet.rowCount());
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    const DeviceFieldRecord& row = rows[r];
     BREVANT_FUZZ_CHECK(row.wanCount >= 0 && row.wanCount <= kMaxWanEntries, "%d WAN groups",
                        row.wanCount);
     BREVANT_FUZZ_CHECK(row.mac == sheet.cell(static_cast<int>(r) + 1, 0),

@@ -1,7 +1,7 @@
 #include "app/settings.h"
 
-#include "app/text.h"
 #include "ini/profile.h"
+#include "text/text.h"
 
 namespace brevant {
 

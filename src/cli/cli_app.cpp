@@ -3,43 +3,42 @@
 #include <json/json.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
-#include <cstdint>
-#include <fstream>
 #include <iostream>
 #include <map>
-#include <memory>
 #include <optional>
 #include <sstream>
 #include <system_error>
 #include <thread>
 
-#include "app/exe_dir.h"
 #include "app/single_instance.h"
-#include "app/startup.h"
-#include "app/text.h"
 #include "cli/cli_options.h"
 #include "i18n/language.h"
 #include "link/adapters.h"
 #include "link/delivery.h"
 #include "link/scan_procedure.h"
 #include "link/transmit_manage.h"
-#include "records/diag_log.h"
 #include "records/status_store.h"
-#include "tailoring/antitheft.h"
-#include "tailoring/antitheft_templates.h"
-#include "tailoring/customization.h"
-#include "tailoring/delivery_watch.h"
 #include "tailoring/device_sheet.h"
 #include "tailoring/json_config.h"
 #include "tailoring/picture_size.h"
 #include "tailoring/xml_config.h"
+#include "text/text.h"
+#include "workflow/antitheft.h"
+#include "workflow/antitheft_templates.h"
+#include "workflow/customization.h"
+#include "workflow/delivery_results.h"
+#include "workflow/delivery_watch.h"
 
 namespace brevant::cli {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// How often a watch looks at the store.
+constexpr auto kWatchPoll = std::chrono::milliseconds(100);
 
 // Notes become messages on standard error; confirmations are given by
 // running the command, so they are answered OK.
@@ -50,19 +49,21 @@ class CliPort : public OperatorPort {
     if (withCancel)
       return true;
     err_ << "brevant-cli: " << text << "\n";
+    last_ = text;
     ++messages_;
     return true;
   }
   SheetEdit EditSheet(const std::filesystem::path& sheet) override {
-    // Without a window there is no editor to wait for.
     err_ << "brevant-cli: correct the sheet and run again: " << sheet.string() << "\n";
-    return SheetEdit::NotWaited;
+    return SheetEdit::NoEditor;
   }
   int Messages() const { return messages_; }
+  const std::string& Last() const { return last_; }
 
  private:
   std::ostream& err_;
   int messages_ = 0;
+  std::string last_;
 };
 
 // The file checks that keep a run from sending anything it cannot finish.
@@ -96,40 +97,76 @@ std::string CheckReadable(const std::filesystem::path& file, const char* what) {
   return {};
 }
 
-const char* StatusKey(int index) {
-  static const char* keys[] = {"para", "logo", "antitheft"};
-  return keys[index];
+// Where a file the run writes is to go: its folder must be there.
+std::string CheckWritablePlace(const std::filesystem::path& file, const char* what) {
+  std::error_code error;
+  const auto folder = std::filesystem::absolute(file).parent_path();
+  if (!std::filesystem::is_directory(folder, error))
+    return std::string(what) + " " + file.string() + ": the folder " + folder.string() +
+           " does not exist";
+  if (std::filesystem::is_directory(file, error))
+    return std::string(what) + " " + file.string() + " is a folder, not a file";
+  return {};
 }
 
-const char* VerdictText(DeviceResult verdict) {
-  switch (verdict) {
-    case RESULT_SUCCESS:
-      return "success";
-    case RESULT_FAILED:
-      return "failed";
-    case RESULT_BUSY:
-      return "busy";
-    default:
-      return "idle";
+std::string KindCheck(const std::filesystem::path& config) {
+  CustomizationState probe;
+  probe.configLine = config.filename().string();
+  if (ConfigurationKind(probe).empty()) {
+    return "configuration file " + config.string() + " is neither .xml nor .json";
   }
+  return {};
 }
 
-struct DeviceReport {
-  std::string mac;
-  std::int32_t codes[3] = {0, 0, 0};
-  DeviceResult verdict = RESULT_IDLE;
-};
+Json::Value StatusJson(std::int32_t code) {
+  Json::Value status;
+  status["code"] = code;
+  status["name"] = std::string(CSqlManagement::StatusName(code));
+  status["text"] = std::string(CSqlManagement::StatusEnglishText(code));
+  return status;
+}
 
 class Run {
  public:
-  Run(const CliOptions& options, std::ostream& out, std::ostream& err)
-      : o_(options), out_(out), err_(err), port_(err) {}
+  Run(const CliOptions& options, std::ostream& out, std::ostream& err, const CliServices& services)
+      : o_(options), out_(out), err_(err), services_(services), port_(err) {
+    document_["schema"] = 1;
+    document_["command"] = o_.command == "template" ? "template " + o_.subcommand : o_.command;
+  }
 
-  int Execute();
+  int Execute() {
+    const int status = Dispatch();
+    if (o_.json) {
+      document_["exit"] = status;
+      out_ << document_.toStyledString();
+    }
+    return status;
+  }
 
  private:
+  int Dispatch() {
+    if (o_.command == "adapters")
+      return Adapters();
+    if (o_.command == "template")
+      return Template();
+    if (o_.command == "scan")
+      return Scan();
+    if (o_.command == "deliver")
+      return Deliver();
+    if (o_.command == "sheet")
+      return Sheet();
+    return AntiTheft();
+  }
+
   int Fail(int status, const std::string& message) {
     err_ << "brevant-cli: " << message << "\n";
+    document_["error"] = message;
+    return status;
+  }
+  // A workflow told the operator already; its note is the run's error.
+  int Failed(int status) {
+    if (!port_.Last().empty())
+      document_["error"] = port_.Last();
     return status;
   }
   void Progress(const std::string& line) {
@@ -148,58 +185,45 @@ class Run {
   int BringUpAndScan(bool delivering);
   // The targets among the scanned devices; 0 or the exit status.
   int ChooseTargets(std::vector<std::string>& targets);
-  // Watches, prints and ends the jobs; the exit status.
-  int WatchAndReport(const std::vector<std::string>& targets);
-  void PrintReports(const std::vector<DeviceReport>& reports);
+  // Watches while jobs run, ends them, prints the results; the exit status.
+  int WatchAndReport(const std::vector<std::string>& targets, int jobs);
+  void ReportChanges(const std::vector<DeviceResultRow>& rows);
+  void PrintResults(const std::vector<DeviceResultRow>& rows);
   bool ReadTemplateFields(const std::filesystem::path& config, DeviceFieldRecord& fields);
 
   const CliOptions& o_;
   std::ostream& out_;
   std::ostream& err_;
+  const CliServices& services_;
   CliPort port_;
+  Json::Value document_;
   std::optional<SingleInstanceGuard> folderLock_;
   CSqlManagement* store_ = nullptr;
   AcTransmitManage* link_ = nullptr;
+  std::map<std::string, std::array<std::int32_t, 3>> shown_;
 };
 
-int Run::Execute() {
-  if (o_.command == "adapters")
-    return Adapters();
-  if (o_.command == "template")
-    return Template();
-  if (o_.command == "scan")
-    return Scan();
-  if (o_.command == "deliver")
-    return Deliver();
-  if (o_.command == "sheet")
-    return Sheet();
-  return AntiTheft();
-}
-
 int Run::Adapters() {
-  SysfsAdapterSource source;
-  const auto adapters = OfferedAdapters(source);
-  if (o_.json) {
-    Json::Value list(Json::arrayValue);
-    for (const auto& a : adapters) {
-      Json::Value item;
-      item["text"] = AdapterListText(a);
-      item["name"] = a.name;
-      item["mac"] = DeviceMacText(a.mac);
-      list.append(item);
-    }
-    out_ << list.toStyledString();
-  } else {
-    for (const auto& a : adapters)
+  const auto adapters = OfferedAdapters(*services_.adapters);
+  Json::Value list(Json::arrayValue);
+  for (const auto& a : adapters) {
+    Json::Value item;
+    item["name"] = a.name;
+    item["mac"] = DeviceMacText(a.mac);
+    item["description"] = a.description;
+    item["text"] = AdapterListText(a);
+    list.append(item);
+    if (!o_.json)
       out_ << AdapterListText(a) << "\t" << a.name << "\n";
   }
+  document_["adapters"] = list;
   return kExitSuccess;
 }
 
 int Run::BringUpAndScan(bool delivering) {
-  SysfsAdapterSource source;
+  document_["adapter"] = o_.adapter;
   std::optional<AdapterRecord> chosen;
-  for (const auto& a : OfferedAdapters(source)) {
+  for (const auto& a : OfferedAdapters(*services_.adapters)) {
     if (a.name == o_.adapter)
       chosen = a;
   }
@@ -208,7 +232,7 @@ int Run::BringUpAndScan(bool delivering) {
                                    "\" is up here (brevant-cli adapters lists them)");
   }
   if (delivering) {
-    const auto mtu = source.Mtu(chosen->name);
+    const auto mtu = services_.adapters->Mtu(chosen->name);
     if (mtu && *mtu < kMinimumLinkMtu) {
       return Fail(kExitBadInput, "the MTU of " + chosen->name + " is " + std::to_string(*mtu) +
                                      "; the devices' 1286-byte frames need at least " +
@@ -216,22 +240,22 @@ int Run::BringUpAndScan(bool delivering) {
     }
   }
 
-  // The logs and the per-device files live beside the program: one run at a
-  // time per folder. An installed copy's folder is root's, but its lock file is
-  // the operators' to take.
-  const std::string lockFile = ExecutableDirectoryText() + ".brevant.lock";
-  folderLock_ = SingleInstanceGuard::AcquireFile(lockFile);
-  if (!folderLock_ && (::access(ExecutableDirectoryText().c_str(), W_OK) == 0 ||
-                       ::access(lockFile.c_str(), W_OK) == 0)) {
-    return Fail(kExitFailed, "another Brevant program is working in " + ExecutableDirectoryText() +
-                                 "; wait for it to end");
+  // data.db, the logs and the per-device files live in the folder: one run at
+  // a time per folder. An installed copy's folder is root's, but its lock file
+  // is the operators' to take.
+  const std::filesystem::path lock = services_.directory / ".brevant.lock";
+  folderLock_ = SingleInstanceGuard::AcquireFile(lock.string());
+  if (!folderLock_ &&
+      (::access(services_.directory.c_str(), W_OK) == 0 || ::access(lock.c_str(), W_OK) == 0)) {
+    return Fail(kExitFailed, "another Brevant program is working in " +
+                                 services_.directory.string() + "; wait for it to end");
   }
-  store_ = &CSqlManagement::Instance();
+  store_ = &services_.store();
   if (!store_->IsOpen()) {
-    return Fail(kExitFailed, Translate("Failed to open database, unable to get data.") + " (" +
-                                 store_->DatabaseFile().string() + ")");
+    return Fail(kExitBadInput, Translate("Failed to open database, unable to get data.") + " (" +
+                                   store_->DatabaseFile().string() + ")");
   }
-  link_ = &AcTransmitManage::Instance();
+  link_ = &services_.link();
   std::string message;
   if (!link_->ApplyAdapter(*chosen, &message)) {
     return Fail(kExitFailed, message.empty() ? "no capture device for " + chosen->name : message);
@@ -262,23 +286,18 @@ int Run::Scan() {
   std::vector<ap_info_stu> rows;
   int count = 0, ok = 0, failed = 0;
   store_->QueryDevices(true, SORT_BY_MAC, "", rows, count, ok, failed);
-  if (o_.json) {
-    Json::Value list(Json::arrayValue);
-    for (const auto& r : rows) {
-      Json::Value item;
-      item["mac"] = r.mac;
-      item["time"] = r.date;
-      item["ssid2"] = r.ssid2;
-      item["ssid5"] = r.ssid5;
-      list.append(item);
-    }
-    Json::Value document;
-    document["devices"] = list;
-    out_ << document.toStyledString();
-  } else {
-    for (const auto& r : rows)
+  Json::Value list(Json::arrayValue);
+  for (const auto& r : rows) {
+    Json::Value item;
+    item["mac"] = r.mac;
+    item["time"] = r.date;
+    item["ssid2"] = r.ssid2;
+    item["ssid5"] = r.ssid5;
+    list.append(item);
+    if (!o_.json)
       out_ << r.mac << "\t" << r.date << "\t" << r.ssid2 << "\t" << r.ssid5 << "\n";
   }
+  document_["devices"] = list;
   return kExitSuccess;
 }
 
@@ -290,14 +309,14 @@ int Run::ChooseTargets(std::vector<std::string>& targets) {
     for (const auto& r : rows)
       targets.push_back(r.mac);
     if (targets.empty())
-      return Fail(kExitFailed, "no device answered on " + o_.adapter);
+      return Fail(kExitFailed, "no device answered on " + o_.adapter + "; nothing was sent");
     return 0;
   }
   for (const std::string& mac : o_.devices) {
     const bool found =
         std::any_of(rows.begin(), rows.end(), [&](const ap_info_stu& r) { return r.mac == mac; });
     if (!found)
-      return Fail(kExitBadInput, "device " + mac + " did not answer the scan; nothing was sent");
+      return Fail(kExitFailed, "device " + mac + " did not answer the scan; nothing was sent");
   }
   targets = o_.devices;
   return 0;
@@ -306,8 +325,7 @@ int Run::ChooseTargets(std::vector<std::string>& targets) {
 bool Run::ReadTemplateFields(const std::filesystem::path& config, DeviceFieldRecord& fields) {
   CustomizationState probe;
   probe.configLine = config.filename().string();
-  const std::string kind = ConfigurationKind(probe);
-  if (kind == ".xml") {
+  if (ConfigurationKind(probe) == ".xml") {
     if (ReadXmlTemplate(config, fields))
       return true;
     Fail(kExitBadInput, Translate("Failed to read the XML file.") + " (" + config.string() + ")");
@@ -318,15 +336,6 @@ bool Run::ReadTemplateFields(const std::filesystem::path& config, DeviceFieldRec
     return true;
   Fail(kExitBadInput, Translate(error) + " (" + config.string() + ")");
   return false;
-}
-
-std::string KindCheck(const std::filesystem::path& config) {
-  CustomizationState probe;
-  probe.configLine = config.filename().string();
-  if (ConfigurationKind(probe).empty()) {
-    return "configuration file " + config.string() + " is neither .xml nor .json";
-  }
-  return {};
 }
 
 int Run::Deliver() {
@@ -341,6 +350,10 @@ int Run::Deliver() {
       return Fail(kExitBadInput, why);
     SetConfiguration(state, std::filesystem::absolute(*o_.config));
   }
+  if (o_.csv) {
+    if (const auto why = CheckWritablePlace(*o_.csv, "--csv"); !why.empty())
+      return Fail(kExitBadInput, why);
+  }
   if (o_.sheet) {
     if (const auto why = CheckReadable(*o_.sheet, "sheet"); !why.empty())
       return Fail(kExitBadInput, why);
@@ -349,8 +362,8 @@ int Run::Deliver() {
     state.sheetPath = std::filesystem::absolute(*o_.sheet);
     // Read now, so a sheet that is no workbook of this layout stops the run
     // before anything goes on the wire.
-    CustomizationState check = state;
-    if (!ReadDeviceSheet(check)) {
+    std::vector<DeviceFieldRecord> rows;
+    if (!ReadDeviceSheet(state.sheetPath, state.templateFields, rows)) {
       return Fail(kExitBadInput, Translate("Obtaining excel format information is incorrect!") +
                                      " (" + state.sheetPath.string() + ")");
     }
@@ -365,18 +378,22 @@ int Run::Deliver() {
   CustomizationServices services;
   services.store = store_;
   services.delivery = DeliveryContext{link_, store_, {}, {}};
-  services.executableDirectory = ExecutableDirectory();
+  services.executableDirectory = services_.directory;
   const ApplyOutcome outcome = ApplyCustomization(state, port_, services);
   if (!outcome.started)
-    return kExitBadInput;
+    return Failed(kExitBadInput);
   Progress("delivering to " + std::to_string(targets.size()) + " devices (" +
            std::to_string(outcome.jobs) + " jobs)");
-  return WatchAndReport(targets);
+  return WatchAndReport(targets, outcome.jobs);
 }
 
 int Run::Sheet() {
   if (const auto why = CheckConfigFile(*o_.config); !why.empty())
     return Fail(kExitBadInput, why);
+  if (o_.out) {
+    if (const auto why = CheckWritablePlace(*o_.out, "--out"); !why.empty())
+      return Fail(kExitBadInput, why);
+  }
   CustomizationState state;
   SetConfiguration(state, std::filesystem::absolute(*o_.config));
   if (!ReadTemplateFields(state.chosenConfigPath, state.templateFields))
@@ -390,10 +407,10 @@ int Run::Sheet() {
   const DeviceLookup lookup = [&](const std::string& mac, ap_info_stu& row) {
     return store_->GetDevice(mac, row);
   };
-  if (!CreateDeviceSheet(state, state.templateFields, lookup, port_,
-                         ExecutableDirectory() / "ModifyExcel")) {
-    return Fail(kExitFailed, Translate("Create excel fields Info error!"));
-  }
+  state.sheetPath = DeviceSheetPath(services_.directory / "ModifyExcel");
+  std::string note;
+  if (!CreateDeviceSheet(state.sheetPath, state.targetList, state.templateFields, lookup, &note))
+    return Fail(kExitBadInput, note);
   std::filesystem::path sheet = state.sheetPath;
   if (o_.out) {
     std::error_code error;
@@ -401,24 +418,26 @@ int Run::Sheet() {
     std::filesystem::copy_file(sheet, target, std::filesystem::copy_options::overwrite_existing,
                                error);
     if (error)
-      return Fail(kExitFailed, "cannot write " + target.string() + ": " + error.message());
+      return Fail(kExitBadInput, "cannot write " + target.string() + ": " + error.message());
     std::filesystem::remove(sheet, error);
     sheet = target;
   }
-  if (o_.json) {
-    Json::Value document;
-    document["sheet"] = sheet.string();
-    out_ << document.toStyledString();
-  } else {
+  document_["sheet"] = sheet.string();
+  if (!o_.json)
     out_ << sheet.string() << "\n";
-  }
   return kExitSuccess;
 }
 
 int Run::AntiTheft() {
+  if (o_.csv) {
+    if (const auto why = CheckWritablePlace(*o_.csv, "--csv"); !why.empty())
+      return Fail(kExitBadInput, why);
+  }
   AntiTheftFields fields;
   if (o_.loadTemplate) {
-    TemplateList list(TemplateFilePath(ExecutableDirectory()), port_);
+    TemplateList list(TemplateFilePath(services_.directory), port_);
+    if (port_.Messages() != 0)
+      return Failed(kExitBadInput);
     const auto& names = list.Names();
     if (std::find(names.begin(), names.end(), *o_.loadTemplate) == names.end()) {
       return Fail(kExitBadInput, "no anti-theft template named \"" + *o_.loadTemplate + "\"");
@@ -430,20 +449,23 @@ int Run::AntiTheft() {
     fields.secondaryDns = values.secondaryDns;
   }
   fields.lockCode = fields.confirmLockCode = *o_.lockCode;
-  if (o_.off)
-    fields.switchOn = false;
+  if (o_.switchOn)
+    fields.switchOn = *o_.switchOn;
   if (o_.acName)
     fields.acName = *o_.acName;
   if (o_.dns1)
     fields.primaryDns = *o_.dns1;
   if (o_.dns2)
     fields.secondaryDns = *o_.dns2;
-  const AntiTheftCheck check = ValidateAntiTheft(fields);
-  if (!check.ok)
-    return Fail(kExitBadInput, Translate(check.message));
+  // No field here can show the placeholder again after a template left it
+  // empty (as one saved with protection off does): an empty DNS entry is none.
+  for (std::string* dns : {&fields.primaryDns, &fields.secondaryDns}) {
+    if (dns->empty())
+      *dns = std::string(kDnsPlaceholder);
+  }
   const AntiTheftDecision decision = DecideAntiTheft(fields, port_);
   if (!decision.proceed)
-    return kExitBadInput;
+    return Failed(kExitBadInput);
 
   if (const int status = BringUpAndScan(true))
     return status;
@@ -454,146 +476,141 @@ int Run::AntiTheft() {
                                       DeliveryContext{link_, store_, {}, {}});
   Progress("sending the lock command to " + std::to_string(targets.size()) + " devices (" +
            std::to_string(jobs) + " jobs)");
-  return WatchAndReport(targets);
+  return WatchAndReport(targets, jobs);
 }
 
-int Run::WatchAndReport(const std::vector<std::string>& targets) {
-  DeliveryWatch watch(*store_, targets, o_.watchSeconds);
-  std::map<std::string, DeviceReport> last;
-  auto next = Clock::now();
-  while (true) {
-    watch.UpdateTargets();
-    watch.UpdateCounters();
-    for (const std::string& mac : targets) {
-      ap_info_stu row;
-      std::vector<ap_info_stu> rows;
-      int count = 0, ok = 0, failed = 0;
-      store_->QueryDevices(true, SORT_BY_MAC, mac, rows, count, ok, failed);
-      if (rows.empty())
-        continue;
-      row = rows[0];
-      DeviceReport now{
-          mac,
-          {row.paraStatus, row.logoStatus, row.antiTheftStatus},
-          CSqlManagement::EvaluateCodes(row.paraStatus, row.logoStatus, row.antiTheftStatus)};
-      DeviceReport& before = last[mac];
-      for (int k = 0; k < 3; ++k) {
-        if (before.mac.empty() || before.codes[k] != now.codes[k]) {
-          if (now.codes[k] != 0 || !before.mac.empty()) {
-            Progress(mac + " " + StatusKey(k) + ": " + CSqlManagement::StatusText(now.codes[k]));
-          }
-        }
+void Run::ReportChanges(const std::vector<DeviceResultRow>& rows) {
+  for (const DeviceResultRow& row : rows) {
+    const auto before = shown_.find(row.mac);
+    for (std::size_t k = 0; k < row.codes.size(); ++k) {
+      const bool changed =
+          before == shown_.end() ? row.codes[k] != WAIT_OPERATE : before->second[k] != row.codes[k];
+      if (changed) {
+        Progress(row.mac + " " + std::string(kResultKinds[k]) + ": " +
+                 CSqlManagement::StatusText(row.codes[k]));
       }
-      before = now;
     }
-    if (watch.Advance(1))
-      break;
-    next += std::chrono::seconds(1);
-    std::this_thread::sleep_until(next);
+    shown_[row.mac] = row.codes;
   }
+}
 
-  // Jobs still sending (a device that stopped answering) end now, so none
-  // outlives the link.
-  if (!WaitForDeliveryJobs(Clock::now() + std::chrono::seconds(1))) {
+int Run::WatchAndReport(const std::vector<std::string>& targets, int jobs) {
+  const auto deadline = Clock::now() + std::chrono::seconds(o_.watchSeconds);
+  // Nothing to wait for when no job started: the statuses are final.
+  if (jobs > 0) {
+    DeliveryWatch watch(*store_, targets, o_.watchSeconds);
+    while (true) {
+      // The verdicts go into the rows as the device list writes them.
+      const std::vector<DeviceResult> verdicts = watch.UpdateTargets();
+      ReportChanges(ReadDeviceResults(*store_, targets));
+      const bool decided = std::all_of(verdicts.begin(), verdicts.end(), [](DeviceResult v) {
+        return v == RESULT_SUCCESS || v == RESULT_FAILED;
+      });
+      if (decided || Clock::now() >= deadline)
+        break;
+      std::this_thread::sleep_until(std::min(deadline, Clock::now() + kWatchPoll));
+    }
+  }
+  // A decided device may still be sending (the configuration after a failed
+  // logo): it has the rest of the watch. Jobs sending after that end now, so
+  // none outlives the link.
+  if (!WaitForDeliveryJobs(std::max(deadline, Clock::now()))) {
     StopDeliveryJobs();
-    WaitForDeliveryJobs(Clock::now() + std::chrono::seconds(5));
+    WaitForDeliveryJobs(Clock::now() + std::chrono::seconds(10));
   }
 
-  std::vector<DeviceReport> reports;
-  bool allSucceeded = true;
-  for (const std::string& mac : targets) {
-    DeviceReport report = last[mac];
-    report.mac = mac;
-    report.verdict = store_->EvaluateDevice(mac);
-    allSucceeded = allSucceeded && report.verdict == RESULT_SUCCESS;
-    reports.push_back(report);
+  // Codes and verdicts from one reading, after the last job has written.
+  const std::vector<DeviceResultRow> rows = ReadDeviceResults(*store_, targets);
+  ReportChanges(rows);
+  PrintResults(rows);
+  if (o_.csv) {
+    std::string error;
+    if (!ExportResultsCsv(rows, *o_.csv, &error))
+      return Fail(kExitBadInput, error);
+    document_["csv"] = std::filesystem::absolute(*o_.csv).string();
   }
-  PrintReports(reports);
+  const bool allSucceeded = std::all_of(rows.begin(), rows.end(), [](const DeviceResultRow& r) {
+    return r.verdict == RESULT_SUCCESS;
+  });
   return allSucceeded ? kExitSuccess : kExitFailed;
 }
 
-void Run::PrintReports(const std::vector<DeviceReport>& reports) {
+void Run::PrintResults(const std::vector<DeviceResultRow>& rows) {
   int successes = 0;
   int failures = 0;
-  for (const auto& r : reports) {
+  for (const auto& r : rows) {
     successes += r.verdict == RESULT_SUCCESS;
     failures += r.verdict == RESULT_FAILED;
   }
-  if (o_.json) {
-    Json::Value devices(Json::arrayValue);
-    for (const auto& r : reports) {
-      Json::Value item;
-      item["mac"] = r.mac;
-      for (int k = 0; k < 3; ++k) {
-        item[StatusKey(k)]["code"] = r.codes[k];
-        item[StatusKey(k)]["text"] = CSqlManagement::StatusText(r.codes[k]);
-      }
-      item["verdict"] = VerdictText(r.verdict);
-      devices.append(item);
-    }
-    Json::Value document;
-    document["command"] = o_.command;
-    document["devices"] = devices;
-    document["successes"] = successes;
-    document["failures"] = failures;
-    out_ << document.toStyledString();
-    return;
+  const int undecided = static_cast<int>(rows.size()) - successes - failures;
+  Json::Value devices(Json::arrayValue);
+  for (const auto& r : rows) {
+    Json::Value item;
+    item["mac"] = r.mac;
+    for (std::size_t k = 0; k < r.codes.size(); ++k)
+      item[std::string(kResultKinds[k])] = StatusJson(r.codes[k]);
+    item["verdict"] = std::string(VerdictName(r.verdict));
+    item["advice"] = r.advice;
+    item["time"] = r.time;
+    devices.append(item);
   }
+  document_["devices"] = devices;
+  document_["succeeded"] = successes;
+  document_["failed"] = failures;
+  document_["undecided"] = undecided;
+  if (o_.json)
+    return;
   out_ << "MAC\t\t\tconfiguration\tlogo\tanti-theft\tverdict\n";
-  for (const auto& r : reports) {
+  for (const auto& r : rows) {
     out_ << r.mac;
     for (const std::int32_t code : r.codes) {
       const std::string text = CSqlManagement::StatusText(code);
       out_ << "\t" << (text.empty() ? "-" : text);
     }
-    out_ << "\t" << VerdictText(r.verdict) << "\n";
+    out_ << "\t" << VerdictName(r.verdict) << "\n";
   }
-  out_ << successes << " succeeded, " << failures << " failed, "
-       << reports.size() - static_cast<std::size_t>(successes + failures) << " not decided\n";
+  out_ << successes << " succeeded, " << failures << " failed, " << undecided << " not decided\n";
 }
 
 int Run::Template() {
-  const std::filesystem::path file = TemplateFilePath(ExecutableDirectory());
-  if (o_.subcommand == "list") {
-    TemplateList list(file, port_);
-    if (port_.Messages() != 0)
-      return kExitFailed;
-    if (o_.json) {
-      Json::Value document(Json::arrayValue);
-      for (const auto& name : list.Names()) {
-        const TemplateValues v = list.Load(name);
-        Json::Value item;
-        item["name"] = name;
-        item["switchOn"] = v.switchOn;
-        item["acName"] = v.acName;
-        item["primaryDns"] = v.primaryDns;
-        item["secondaryDns"] = v.secondaryDns;
-        document.append(item);
-      }
-      out_ << document.toStyledString();
-    } else {
-      for (const auto& name : list.Names())
-        out_ << name << "\n";
-    }
-    return kExitSuccess;
-  }
+  const std::filesystem::path file = TemplateFilePath(services_.directory);
   if (o_.subcommand == "save") {
     TemplateValues values;
-    values.switchOn = !o_.off;
+    values.switchOn = o_.switchOn.value_or(true);
     values.acName = o_.acName.value_or("");
     values.primaryDns = o_.dns1.value_or(std::string(kDnsPlaceholder));
     values.secondaryDns = o_.dns2.value_or(std::string(kDnsPlaceholder));
-    return SaveTemplate(file, o_.templateName, values, port_) ? kExitSuccess : kExitBadInput;
+    document_["name"] = o_.templateName;
+    return SaveTemplate(file, o_.templateName, values, port_) ? kExitSuccess
+                                                              : Failed(kExitBadInput);
   }
   TemplateList list(file, port_);
   if (port_.Messages() != 0)
-    return kExitFailed;
+    return Failed(kExitBadInput);
+  if (o_.subcommand == "list") {
+    Json::Value templates(Json::arrayValue);
+    for (const auto& name : list.Names()) {
+      const TemplateValues v = list.Load(name);
+      Json::Value item;
+      item["name"] = name;
+      item["switchOn"] = v.switchOn;
+      item["acName"] = v.acName;
+      item["primaryDns"] = v.primaryDns;
+      item["secondaryDns"] = v.secondaryDns;
+      templates.append(item);
+      if (!o_.json)
+        out_ << name << "\n";
+    }
+    document_["templates"] = templates;
+    return kExitSuccess;
+  }
   const std::string name = TrimWhite(o_.templateName);
+  document_["name"] = name;
   const auto& names = list.Names();
   if (std::find(names.begin(), names.end(), name) == names.end()) {
     return Fail(kExitBadInput, "no anti-theft template named \"" + name + "\"");
   }
-  return list.Delete(name) ? kExitSuccess : kExitFailed;
+  return list.Delete(name) ? kExitSuccess : Failed(kExitBadInput);
 }
 
 }  // namespace
@@ -619,19 +636,18 @@ std::string CheckConfigFile(const std::filesystem::path& file) {
   return CheckReadable(file, "configuration file");
 }
 
-int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+           const CliServices& services) {
   const ParseResult parsed = ParseCliArguments(arguments);
   if (!parsed.ok) {
     err << "brevant-cli: " << parsed.error << "\n";
     return kExitBadInput;
   }
-  if (parsed.options.help) {
-    out << UsageText(parsed.options.command);
+  if (parsed.help) {
+    out << parsed.helpText;
     return kExitSuccess;
   }
-  // Side by side with the window or other runs: no one-copy guard here.
-  const auto core = StartAppCore(ExecutableDirectory(), false);
-  Run run(parsed.options, out, err);
+  Run run(parsed.options, out, err, services);
   return run.Execute();
 }
 

@@ -1,9 +1,9 @@
 #include "cli/cli_options.h"
 
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
-#include <charconv>
-#include <map>
-#include <set>
+#include <memory>
 
 #include "link/frame.h"
 
@@ -11,295 +11,426 @@ namespace brevant::cli {
 
 namespace {
 
-constexpr const char* kGeneral = R"(Usage: brevant-cli COMMAND [options]
+constexpr const char* kDescription =
+    R"(Prepares devices on one Ethernet segment without a window: the same store,
+result logs, rules and tailoring as the desktop application.)";
 
-Prepares devices on one Ethernet segment without a window: the same store,
-result logs, rules and tailoring as the desktop application.
+constexpr const char* kGeneralFooter = R"(
+"brevant-cli COMMAND --help" or "brevant-cli help COMMAND" tells a command's
+options.
 
-Commands:
-  adapters     the Ethernet adapters to work on
-  scan         discover the devices on an adapter
-  deliver      send a logo, a configuration file or both (tailored from a sheet)
-  sheet        write the per-device sheet for a configuration file
-  antitheft    send the anti-theft lock command
-  template     list, save or delete anti-theft templates
+Exit status, for every command: 0 when everything succeeded (every target
+device succeeded); 1 when some device failed or was not decided, or the link
+could not be used; 2 on bad input or files that cannot be used (the message
+on standard error; nothing was sent).
 
-Exit status: 0 when every target succeeded, 1 when any failed or was not decided
-(or the link could not be used), 2 on bad input or usage (the message on standard
-error). "brevant-cli COMMAND --help" tells more.
-)";
+--json writes one JSON object on standard output, whatever the command:
+{"schema": 1, "command": ..., "exit": STATUS, ...}, with "error" holding the
+message when the command ended before its work. Status codes are written as
+numbers with their untranslated names and English texts. The README tells
+every member.)";
 
-const std::map<std::string, std::string> kCommandHelp = {
-    {"adapters", R"(Usage: brevant-cli adapters [--json]
+constexpr const char* kTargetsFooter = R"(
+The devices are found by a scan first: at least four ticks, another broadcast
+every twelfth tick while devices keep answering. --all takes every device that
+answered; --devices only those named, each of which must have answered.)";
 
-One line per adapter: the text the adapter page shows, a tab, the system name.
-)"},
-    {"scan", R"(Usage: brevant-cli scan --adapter IFNAME [--json] [--quiet] [--tick-ms MS]
+constexpr const char* kWatchFooter = R"(
+After the start the devices' results are watched until every target is
+decided or SECONDS have passed; jobs still sending then are stopped. Each
+device's statuses and verdict are printed (tab-separated, or with --json).
+--csv FILE writes them as CSV too: mac, the three status codes and texts,
+verdict, advice, time; UTF-8, quoted as RFC 4180 says. A file that cannot be
+written makes the exit status 2.)";
 
-Broadcasts a discovery request on IFNAME and waits until no new device has
-answered for a check (at least four ticks; another broadcast every twelfth tick
-while devices keep coming), then prints each device: MAC, time of discovery,
-2.4 GHz and 5 GHz network names, tab-separated.
-  --tick-ms MS   length of a scan tick (default 1000)
-)"},
-    {"deliver", R"(Usage: brevant-cli deliver --adapter IFNAME (--all | --devices MAC[,MAC...])
-                          [--logo FILE] [--config FILE] [--sheet FILE]
-                          [--watch SECONDS] [--json] [--quiet] [--tick-ms MS]
+// The options of every command, bound to the options they fill.
+class Parser {
+ public:
+  Parser() {
+    app_.name("brevant-cli");
+    app_.description(kDescription);
+    app_.footer(kGeneralFooter);
+    app_.set_help_flag("-h,--help", "Show this help; COMMAND --help shows a command's");
+    app_.require_subcommand(1);
+    app_.get_formatter()->column_width(30);
+    app_.get_formatter()->label("REQUIRED", "(required)");
+    app_.get_formatter()->label("SUBCOMMAND", "COMMAND");
 
-Scans, then delivers to the chosen devices at once: the logo (at most 229 x 51
-pixels: crop larger pictures first), the configuration file (.xml or .json),
-or both. With --sheet, every device receives its own copy of the configuration
-tailored from its row of the sheet (rows are found by their MAC cell). Then
-watches the devices' results for SECONDS (default 60) or until every one is
-decided, and prints each device's statuses and verdict.
-  --json         one JSON document on standard output
-  --quiet        no progress lines on standard error
-)"},
-    {"sheet", R"(Usage: brevant-cli sheet --adapter IFNAME (--all | --devices MAC[,MAC...])
-                        --config FILE [--out FILE] [--json] [--quiet] [--tick-ms MS]
+    auto* adapters = Command("adapters", "List the Ethernet adapters to work on");
+    adapters->footer(
+        "\nOne line per adapter: the text the adapter page shows, a tab, the system name.\n"
+        "Only Ethernet adapters that are up are listed.");
+    Json(adapters);
 
-Scans, then writes the per-device sheet for the configuration file: one row
-per chosen device, filled in from the file and the devices' stored network
-names and keys. Prints its path (in ModifyExcel/ beside the program unless
---out says where).
-)"},
-    {"antitheft",
-     R"(Usage: brevant-cli antitheft --adapter IFNAME (--all | --devices MAC[,MAC...])
-                            --lock-code CODE [--off] [--ac-name NAME]
-                            [--dns1 ADDR] [--dns2 ADDR] [--template NAME]
-                            [--watch SECONDS] [--json] [--quiet] [--tick-ms MS]
+    auto* scan = Command("scan", "Discover the devices on an adapter");
+    scan->footer(
+        "\nPrints each device that answered: MAC, time of discovery, 2.4 GHz and 5 GHz\n"
+        "network names, tab-separated. A scan lasts at least four ticks and ends at the\n"
+        "first fourth tick without a new device.");
+    Adapter(scan);
+    Progress(scan);
 
-Checks the entries as the anti-theft page does (the lock code is also its
-confirmation), scans, sends the lock command to the chosen devices, watches
-and prints the results. --template NAME takes the switch, AC name and DNS
-servers of a saved template first; the options given override them. --off
-turns the protection off (only the lock code is then sent).
-)"},
-    {"template", R"(Usage: brevant-cli template list [--json]
-       brevant-cli template save NAME [--off] [--ac-name NAME] [--dns1 ADDR] [--dns2 ADDR]
-       brevant-cli template delete NAME
+    auto* deliver = Command("deliver", "Send a logo, a configuration file or both");
+    Adapter(deliver);
+    Targets(deliver);
+    deliver->add_option("--logo", logo_, "The logo: PNG, JPEG, BMP or GIF, at most 229 x 51")
+        ->type_name("FILE");
+    deliver->add_option("--config", config_, "The configuration file: .xml or .json")
+        ->type_name("FILE");
+    deliver
+        ->add_option("--sheet", sheet_,
+                     "Tailor each device's copy of --config from its row of this sheet")
+        ->type_name("FILE");
+    Watch(deliver);
+    Progress(deliver);
+    deliver->footer(std::string("\nAt least one of --logo and --config; both go as one job per "
+                                "device, the logo\nfirst. A larger picture is cropped in the "
+                                "window first. Sheet rows are found by\ntheir MAC cell; "
+                                "\"brevant-cli sheet\" makes a sheet to fill in.\n") +
+                    kTargetsFooter + "\n" + kWatchFooter);
 
-The anti-theft templates of IniTemplate/Config.ini beside the program. A saved
-template keeps the switch and, when it is on, the AC name and DNS servers (a
-DNS server not given is kept as the field's placeholder, which sends 0.0.0.0).
-)"},
-};
+    auto* sheet = Command("sheet", "Write the per-device sheet for a configuration file");
+    Adapter(sheet);
+    Targets(sheet);
+    sheet->add_option("--config", config_, "The configuration file: .xml or .json")
+        ->type_name("FILE")
+        ->required();
+    sheet
+        ->add_option("--out", out_,
+                     "Write the sheet here (default: ModifyExcel/ beside the program)")
+        ->type_name("FILE");
+    Progress(sheet);
+    sheet->footer(
+        std::string("\nOne row per chosen device, filled in from the file and the "
+                    "devices' stored\nnetwork names and keys. Prints the sheet's path. ") +
+        kTargetsFooter);
 
-// Options each command takes; true when the option takes a value.
-const std::map<std::string, std::map<std::string, bool>> kAllowed = {
-    {"adapters", {{"json", false}}},
-    {"scan", {{"adapter", true}, {"json", false}, {"quiet", false}, {"tick-ms", true}}},
-    {"deliver",
-     {{"adapter", true},
-      {"all", false},
-      {"devices", true},
-      {"logo", true},
-      {"config", true},
-      {"sheet", true},
-      {"watch", true},
-      {"json", false},
-      {"quiet", false},
-      {"tick-ms", true}}},
-    {"sheet",
-     {{"adapter", true},
-      {"all", false},
-      {"devices", true},
-      {"config", true},
-      {"out", true},
-      {"json", false},
-      {"quiet", false},
-      {"tick-ms", true}}},
-    {"antitheft",
-     {{"adapter", true},
-      {"all", false},
-      {"devices", true},
-      {"lock-code", true},
-      {"off", false},
-      {"ac-name", true},
-      {"dns1", true},
-      {"dns2", true},
-      {"template", true},
-      {"watch", true},
-      {"json", false},
-      {"quiet", false},
-      {"tick-ms", true}}},
-    {"template",
-     {{"json", false}, {"off", false}, {"ac-name", true}, {"dns1", true}, {"dns2", true}}},
-};
+    auto* antitheft = Command("antitheft", "Send the anti-theft lock command");
+    Adapter(antitheft);
+    Targets(antitheft);
+    antitheft->add_option("--lock-code", lockCode_, "The lock code (it is also its confirmation)")
+        ->type_name("CODE")
+        ->required();
+    Entries(antitheft);
+    antitheft
+        ->add_option("--template", loadTemplate_,
+                     "Start from this template's switch, AC name and DNS servers")
+        ->type_name("NAME");
+    Watch(antitheft);
+    Progress(antitheft);
+    antitheft->footer(
+        std::string("\nThe entries are checked as the anti-theft page checks them. Options given\n"
+                    "override the template's values; --on turns protection on over a template\n"
+                    "saved with it off. With protection off only the lock code is sent.\n") +
+        kTargetsFooter + "\n" + kWatchFooter);
 
-bool Integer(const std::string& text, int low, int high, int& value) {
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return error == std::errc() && end == text.data() + text.size() && value >= low && value <= high;
-}
+    auto* templates = Command("template", "List, save or delete anti-theft templates");
+    templates->require_subcommand(1);
+    templates->footer(
+        "\nThe templates of IniTemplate/Config.ini beside the program. A saved template\n"
+        "keeps the switch and, when it is on, the AC name and DNS servers (a DNS server\n"
+        "not given is kept as the field's placeholder, which sends 0.0.0.0).");
+    auto* list = Subcommand(templates, "list", "List the templates");
+    Json(list);
+    auto* save = Subcommand(templates, "save", "Save a new template");
+    save->add_option("NAME", templateName_, "The template's name")->type_name("")->required();
+    Entries(save);
+    Json(save);
+    auto* remove = Subcommand(templates, "delete", "Delete a template");
+    remove->add_option("NAME", templateName_, "The template's name (outer blanks are ignored)")
+        ->type_name("")
+        ->required();
+    Json(remove);
 
-ParseResult Failure(std::string message) {
-  ParseResult result;
-  result.error = std::move(message);
-  return result;
-}
+    help_ = Command("help", "Show the help of a command");
+    help_->add_option("COMMAND", helpTopic_, "The command (and for template: list, save or delete)")
+        ->type_name("");
+  }
 
-}  // namespace
+  ParseResult Parse(const std::vector<std::string>& arguments) {
+    ParseResult result;
+    if (arguments.empty())
+      return Failure("a command is needed (see brevant-cli --help)");
+    const std::string& first = arguments[0];
+    const auto& names = CommandNames();
+    if (first.empty() || (first[0] != '-' && first != "help" &&
+                          std::find(names.begin(), names.end(), first) == names.end())) {
+      return Failure("unknown command \"" + first + "\" (see brevant-cli --help)");
+    }
+    // As the kernel hands them: the program's name first.
+    std::vector<const char*> argv = {"brevant-cli"};
+    for (const std::string& argument : arguments)
+      argv.push_back(argument.c_str());
+    try {
+      app_.parse(static_cast<int>(argv.size()), argv.data());
+    } catch (const CLI::CallForHelp&) {
+      result.ok = result.help = true;
+      result.helpText = HelpOfDeepest();
+      return result;
+    } catch (const CLI::CallForAllHelp&) {
+      result.ok = result.help = true;
+      result.helpText = HelpOfDeepest();
+      return result;
+    } catch (const CLI::ExtrasError&) {
+      // CLI11 names them last first: in the order given instead.
+      CLI::App* at = Deepest();
+      std::string words;
+      for (const std::string& word : at->remaining())
+        words += (words.empty() ? "" : " ") + word;
+      return Refused(arguments, "unexpected argument" +
+                                    std::string(at->remaining().size() > 1 ? "s" : "") + ": " +
+                                    words);
+    } catch (const CLI::ParseError& error) {
+      return Refused(arguments, error.what());
+    }
 
-std::string UsageText(const std::string& command) {
-  const auto help = kCommandHelp.find(command);
-  return help != kCommandHelp.end() ? help->second : kGeneral;
-}
+    if (*help_) {
+      result.ok = result.help = true;
+      // After a parse the application's help is the parsed command's: the
+      // general one comes from a parser that has parsed nothing.
+      if (helpTopic_.empty()) {
+        result.helpText = Parser().Usage("");
+        return result;
+      }
+      CLI::App* topic = Find(&app_, helpTopic_[0]);
+      if (topic != nullptr && topic != help_ && helpTopic_.size() == 2)
+        topic = Find(topic, helpTopic_[1]);
+      if (topic == nullptr || helpTopic_.size() > 2) {
+        std::string asked;
+        for (const std::string& word : helpTopic_)
+          asked += (asked.empty() ? "" : " ") + word;
+        return Failure("help: there is no command \"" + asked + "\" (see brevant-cli --help)");
+      }
+      result.helpText = HelpOf(topic);
+      return result;
+    }
+    return Finish();
+  }
 
-ParseResult ParseCliArguments(const std::vector<std::string>& arguments) {
-  ParseResult result;
-  CliOptions& o = result.options;
-  if (arguments.empty())
-    return Failure("a command is needed (see brevant-cli --help)");
-  if (arguments[0] == "--help" || arguments[0] == "-h" || arguments[0] == "help") {
-    o.help = true;
+  // "template save" gives that form's help.
+  std::string Usage(const std::string& command) {
+    const auto blank = command.find(' ');
+    CLI::App* sub = command.empty() ? nullptr : Find(&app_, command.substr(0, blank));
+    if (sub != nullptr && blank != std::string::npos) {
+      CLI::App* form = Find(sub, command.substr(blank + 1));
+      sub = form != nullptr ? form : sub;
+    }
+    if (sub == nullptr || sub == help_)
+      return app_.help();
+    return HelpOf(sub);
+  }
+
+ private:
+  CLI::App* Command(const std::string& name, const std::string& description) {
+    return Subcommand(&app_, name, description);
+  }
+  static CLI::App* Subcommand(CLI::App* parent, const std::string& name,
+                              const std::string& description) {
+    auto* sub = parent->add_subcommand(name, description);
+    sub->set_help_flag("-h,--help", "Show this help");
+    sub->group("Commands");
+    return sub;
+  }
+
+  // The subcommand of that name; nothing for any other name.
+  static CLI::App* Find(CLI::App* parent, const std::string& name) {
+    const auto found =
+        parent->get_subcommands([&](const CLI::App* sub) { return sub->get_name() == name; });
+    return found.empty() ? nullptr : found.front();
+  }
+
+  void Json(CLI::App* sub) {
+    sub->add_flag("--json", json_, "Write one JSON object on standard output");
+  }
+  void Adapter(CLI::App* sub) {
+    sub->add_option("--adapter", adapter_, "The adapter cabled to the devices (see adapters)")
+        ->type_name("IFNAME")
+        ->required();
+  }
+  void Targets(CLI::App* sub) {
+    // Exactly one of the two; Finish says so.
+    sub->add_flag("--all", all_, "Every device that answers the scan");
+    sub->add_option("--devices", devices_,
+                    "These devices (may be repeated), e.g. C8:3A:35:A1:B2:C3")
+        ->type_name("MAC[,MAC...]")
+        ->delimiter(',');
+  }
+  void Progress(CLI::App* sub) {
+    Json(sub);
+    sub->add_flag("--quiet", quiet_, "No progress lines on standard error");
+    sub->add_option("--tick-ms", tickMs_, "Length of a scan tick (default 1000)")
+        ->type_name("MS")
+        ->check(CLI::Range(1, 60000).description(""));
+  }
+  void Watch(CLI::App* sub) {
+    sub->add_option("--watch", watchSeconds_, "Watch the results this long (default 60)")
+        ->type_name("SECONDS")
+        ->check(CLI::Range(1, 86400).description(""));
+    sub->add_option("--csv", csv_, "Also write the results to this CSV file")->type_name("FILE");
+  }
+  void Entries(CLI::App* sub) {
+    // Not both; Finish says so.
+    sub->add_flag("--on", on_, "Protection on (the default without a template)");
+    sub->add_flag("--off", off_, "Protection off");
+    sub->add_option("--ac-name", acName_, "The AC name")->type_name("NAME");
+    sub->add_option("--dns1", dns1_, "The primary DNS server (IPv4 or IPv6)")->type_name("ADDR");
+    sub->add_option("--dns2", dns2_, "The secondary DNS server")->type_name("ADDR");
+  }
+
+  // A parse that failed; help asked for anywhere still wins, as the values
+  // are checked before CLI11 looks at the help flag.
+  ParseResult Refused(const std::vector<std::string>& arguments, const std::string& message) {
+    const bool helpAsked = std::any_of(arguments.begin(), arguments.end(),
+                                       [](const auto& a) { return a == "-h" || a == "--help"; });
+    if (helpAsked) {
+      std::string command = arguments[0];
+      if (command == "template" && arguments.size() > 1 && !arguments[1].empty() &&
+          arguments[1][0] != '-')
+        command += " " + arguments[1];
+      ParseResult result;
+      result.ok = result.help = true;
+      result.helpText = Parser().Usage(command);
+      return result;
+    }
+    return Failure(message + " (see " + Prefix(Deepest()) + " --help)");
+  }
+
+  ParseResult Failure(std::string message) const {
+    ParseResult result;
+    result.error = std::move(message);
+    return result;
+  }
+
+  // The command (or template form) the arguments reached.
+  CLI::App* Deepest() {
+    CLI::App* current = &app_;
+    while (!current->get_subcommands().empty())
+      current = current->get_subcommands().front();
+    return current;
+  }
+  std::string Prefix(const CLI::App* sub) const {
+    std::string prefix;
+    for (const CLI::App* at = sub; at != nullptr; at = at->get_parent())
+      prefix = at->get_name() + (prefix.empty() ? "" : " " + prefix);
+    return prefix;
+  }
+  std::string HelpOf(CLI::App* sub) {
+    if (sub == &app_)
+      return app_.help();
+    return sub->help(Prefix(sub->get_parent()), CLI::AppFormatMode::All);
+  }
+  std::string HelpOfDeepest() { return HelpOf(Deepest()); }
+
+  // The options the parser filled, checked for what CLI11 cannot say.
+  ParseResult Finish() {
+    ParseResult result;
+    CliOptions& o = result.options;
+    CLI::App* command = app_.get_subcommands().front();
+    o.command = command->get_name();
+    const std::string see = " (see brevant-cli " + o.command + " --help)";
+    if (o.command == "template") {
+      o.subcommand = command->get_subcommands().front()->get_name();
+      o.templateName = templateName_;
+    }
+    o.adapter = adapter_;
+    o.all = all_;
+    for (const std::string& text : devices_) {
+      const auto mac = ParseMacText(text);
+      if (!mac) {
+        return Failure("--devices: \"" + text +
+                       "\" is no MAC address (six two-digit hexadecimal numbers separated by "
+                       "colons, like C8:3A:35:A1:B2:C3)");
+      }
+      const std::string upper = DeviceMacText(*mac);
+      if (std::find(o.devices.begin(), o.devices.end(), upper) == o.devices.end())
+        o.devices.push_back(upper);
+    }
+    const auto given = [&](const char* option) {
+      const CLI::App* at =
+          command->get_subcommands().empty() ? command : command->get_subcommands().front();
+      const CLI::Option* found = at->get_option_no_throw(option);
+      return found != nullptr && found->count() > 0;
+    };
+    if (given("--logo"))
+      o.logo = logo_;
+    if (given("--config"))
+      o.config = config_;
+    if (given("--sheet"))
+      o.sheet = sheet_;
+    if (given("--out"))
+      o.out = out_;
+    if (given("--csv"))
+      o.csv = csv_;
+    if (given("--lock-code"))
+      o.lockCode = lockCode_;
+    if (given("--ac-name"))
+      o.acName = acName_;
+    if (given("--dns1"))
+      o.dns1 = dns1_;
+    if (given("--dns2"))
+      o.dns2 = dns2_;
+    if (given("--template"))
+      o.loadTemplate = loadTemplate_;
+    if (on_ && off_)
+      return Failure("--on and --off exclude each other" + see);
+    if (on_ || off_)
+      o.switchOn = on_;
+    o.watchSeconds = watchSeconds_;
+    o.tickMs = tickMs_;
+    o.json = json_;
+    o.quiet = quiet_;
+
+    const bool targeted =
+        o.command == "deliver" || o.command == "sheet" || o.command == "antitheft";
+    if (targeted && o.all == !o.devices.empty())
+      return Failure(o.command + " needs either --all or --devices MAC[,MAC...]" + see);
+    if (o.command == "deliver") {
+      if (!o.logo && !o.config)
+        return Failure("deliver needs --logo FILE, --config FILE or both" + see);
+      if (o.sheet && !o.config)
+        return Failure("--sheet goes with --config: it tailors that file" + see);
+    }
     result.ok = true;
     return result;
   }
-  o.command = arguments[0];
-  const auto allowed = kAllowed.find(o.command);
-  if (allowed == kAllowed.end()) {
-    return Failure("unknown command \"" + o.command + "\" (see brevant-cli --help)");
-  }
 
-  std::vector<std::string> positional;
-  std::set<std::string> seen;
-  for (std::size_t i = 1; i < arguments.size(); ++i) {
-    const std::string& argument = arguments[i];
-    if (argument == "--help" || argument == "-h") {
-      o.help = true;
-      result.ok = true;
-      return result;
-    }
-    if (argument.rfind("--", 0) != 0) {
-      positional.push_back(argument);
-      continue;
-    }
-    std::string name = argument.substr(2);
-    std::optional<std::string> value;
-    if (const auto equals = name.find('='); equals != std::string::npos) {
-      value = name.substr(equals + 1);
-      name = name.substr(0, equals);
-    }
-    const auto option = allowed->second.find(name);
-    if (option == allowed->second.end()) {
-      return Failure("brevant-cli " + o.command + " takes no option --" + name +
-                     " (see brevant-cli " + o.command + " --help)");
-    }
-    if (option->second && !value) {
-      if (i + 1 >= arguments.size())
-        return Failure("--" + name + " needs a value");
-      value = arguments[++i];
-    }
-    if (!option->second && value)
-      return Failure("--" + name + " takes no value");
-    if (name != "devices" && !seen.insert(name).second) {
-      return Failure("--" + name + " is given twice");
-    }
-    const std::string v = value.value_or("");
-    if (name == "adapter") {
-      o.adapter = v;
-    } else if (name == "all") {
-      o.all = true;
-    } else if (name == "devices") {
-      std::size_t start = 0;
-      while (start <= v.size()) {
-        const auto comma = v.find(',', start);
-        const std::string text =
-            v.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        const auto mac = ParseMacText(text);
-        if (!mac) {
-          return Failure("--devices: \"" + text +
-                         "\" is no MAC address (six two-digit hexadecimal numbers separated by "
-                         "colons, like C8:3A:35:A1:B2:C3)");
-        }
-        const std::string upper = DeviceMacText(*mac);
-        if (std::find(o.devices.begin(), o.devices.end(), upper) == o.devices.end()) {
-          o.devices.push_back(upper);
-        }
-        if (comma == std::string::npos)
-          break;
-        start = comma + 1;
-      }
-    } else if (name == "logo") {
-      o.logo = v;
-    } else if (name == "config") {
-      o.config = v;
-    } else if (name == "sheet") {
-      o.sheet = v;
-    } else if (name == "out") {
-      o.out = v;
-    } else if (name == "watch") {
-      if (!Integer(v, 1, 86400, o.watchSeconds)) {
-        return Failure("--watch needs a number of seconds from 1 to 86400, not \"" + v + "\"");
-      }
-    } else if (name == "tick-ms") {
-      if (!Integer(v, 1, 60000, o.tickMs)) {
-        return Failure("--tick-ms needs milliseconds from 1 to 60000, not \"" + v + "\"");
-      }
-    } else if (name == "json") {
-      o.json = true;
-    } else if (name == "quiet") {
-      o.quiet = true;
-    } else if (name == "lock-code") {
-      o.lockCode = v;
-    } else if (name == "off") {
-      o.off = true;
-    } else if (name == "ac-name") {
-      o.acName = v;
-    } else if (name == "dns1") {
-      o.dns1 = v;
-    } else if (name == "dns2") {
-      o.dns2 = v;
-    } else if (name == "template") {
-      o.loadTemplate = v;
-    }
-  }
+  CLI::App app_;
+  CLI::App* help_ = nullptr;
+  std::vector<std::string> helpTopic_;
+  std::string adapter_;
+  bool all_ = false;
+  std::vector<std::string> devices_;
+  std::string logo_, config_, sheet_, out_, csv_, lockCode_, acName_, dns1_, dns2_, loadTemplate_;
+  std::string templateName_;
+  bool on_ = false;
+  bool off_ = false;
+  int watchSeconds_ = 60;
+  int tickMs_ = 1000;
+  bool json_ = false;
+  bool quiet_ = false;
+};
 
-  const bool targeted = o.command == "deliver" || o.command == "sheet" || o.command == "antitheft";
-  if (o.command == "template") {
-    if (positional.empty())
-      return Failure("template needs list, save NAME or delete NAME");
-    o.subcommand = positional[0];
-    const bool named = o.subcommand == "save" || o.subcommand == "delete";
-    if (o.subcommand != "list" && !named) {
-      return Failure("template " + o.subcommand + ": unknown; use list, save or delete");
-    }
-    if (named && positional.size() != 2)
-      return Failure("template " + o.subcommand + " needs one NAME");
-    if (!named && positional.size() != 1)
-      return Failure("template list takes no NAME");
-    if (named)
-      o.templateName = positional[1];
-    const bool valueOptions = o.off || o.acName || o.dns1 || o.dns2;
-    if (o.subcommand != "save" && valueOptions) {
-      return Failure("--off, --ac-name, --dns1 and --dns2 go with template save");
-    }
-    if (o.subcommand != "list" && o.json)
-      return Failure("--json goes with template list");
-  } else if (!positional.empty()) {
-    return Failure("unexpected argument \"" + positional[0] + "\" (see brevant-cli " + o.command +
-                   " --help)");
+}  // namespace
+
+const std::vector<std::string>& CommandNames() {
+  static const std::vector<std::string> names = {"adapters", "scan",      "deliver",
+                                                 "sheet",    "antitheft", "template"};
+  return names;
+}
+
+std::string UsageText(const std::string& command) {
+  return Parser().Usage(command);
+}
+
+ParseResult ParseCliArguments(const std::vector<std::string>& arguments) {
+  // CLI11 reports what it refuses by exceptions; nothing else escapes.
+  try {
+    return Parser().Parse(arguments);
+  } catch (const std::exception& error) {
+    ParseResult result;
+    result.error = error.what();
+    return result;
   }
-  if ((o.command == "scan" || targeted) && o.adapter.empty()) {
-    return Failure(o.command + " needs --adapter IFNAME (brevant-cli adapters lists them)");
-  }
-  if (targeted) {
-    if (o.all == !o.devices.empty()) {
-      return Failure(o.command + " needs either --all or --devices MAC[,MAC...]");
-    }
-  }
-  if (o.command == "deliver") {
-    if (!o.logo && !o.config)
-      return Failure("deliver needs --logo FILE, --config FILE or both");
-    if (o.sheet && !o.config)
-      return Failure("--sheet goes with --config: it tailors that file");
-  }
-  if (o.command == "sheet" && !o.config)
-    return Failure("sheet needs --config FILE");
-  if (o.command == "antitheft" && !o.lockCode)
-    return Failure("antitheft needs --lock-code CODE");
-  result.ok = true;
-  return result;
 }
 
 }  // namespace brevant::cli

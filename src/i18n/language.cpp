@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "ini/profile.h"
+#include "text/text.h"
 
 namespace brevant {
 
@@ -146,12 +147,21 @@ std::string ExpandPackMarkers(std::string value) {
 
 std::string Translate(std::string_view text) {
   const auto state = State();
-  std::string value;
-  if (state->usable)
-    value = state->pack.GetString("ProgramOutStr", text, "", kPackValueChars);
-  if (value.empty())
-    value = std::string(text);
-  return ExpandPackMarkers(std::move(value));
+  // Pack keys are read trimmed, so a text with outer blanks ("          Select",
+  // a button caption padded to leave room for its picture) is looked up by
+  // what is between them, and keeps its blanks around the translation.
+  constexpr std::string_view kOuter = " \t\r";
+  const auto first = text.find_first_not_of(kOuter);
+  if (state->usable && first != std::string_view::npos) {
+    const auto last = text.find_last_not_of(kOuter);
+    const std::string value = state->pack.GetString(
+        "ProgramOutStr", text.substr(first, last - first + 1), "", kPackValueChars);
+    if (!value.empty()) {
+      return std::string(text.substr(0, first)) + ExpandPackMarkers(value) +
+             std::string(text.substr(last + 1));
+    }
+  }
+  return ExpandPackMarkers(std::string(text));
 }
 
 std::string Translate(const char* text) {

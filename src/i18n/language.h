@@ -28,7 +28,10 @@ void InitLanguage(const std::filesystem::path& executableDirectory);
 void InitLanguage(const std::filesystem::path& executableDirectory, std::uint16_t lcid);
 
 // The translation of an English text, with the pack's line-break and empty-text
-// markers replaced; the text itself when the pack has none. Safe from any thread.
+// markers replaced; the text itself when the pack has none. Blanks, tabs and
+// CRs at either end are not part of the lookup (the pack's keys are read
+// trimmed): the translation gets the text's own outer blanks back. Safe from
+// any thread.
 std::string Translate(std::string_view text);
 std::string Translate(const char* text);  // null gives the empty text
 

@@ -6,15 +6,9 @@
 #include <fstream>
 #include <memory>
 
-namespace brevant {
+#include "text/text.h"
 
-std::string TrimBlanks(const std::string& text) {
-  const auto first = text.find_first_not_of(" \t");
-  if (first == std::string::npos)
-    return {};
-  const auto last = text.find_last_not_of(" \t");
-  return text.substr(first, last - first + 1);
-}
+namespace brevant {
 
 bool CIniDocument::Load(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -63,6 +57,20 @@ bool CIniDocument::Load(const std::string& path) {
 }
 
 bool CIniDocument::Save(const std::string& path) const {
+  // A line feed in a name or value would not read back as written (it ends
+  // the line; a CR or NUL reads back): nothing is written then, and the file
+  // keeps what it had.
+  const auto unwritable = [](const std::string& text) {
+    return text.find('\n') != std::string::npos;
+  };
+  for (const auto& [name, keys] : sections_) {
+    if (unwritable(name))
+      return false;
+    for (const auto& [key, value] : keys) {
+      if (unwritable(key) || unwritable(value) || key.find('=') != std::string::npos)
+        return false;
+    }
+  }
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"),
                                                        &std::fclose);
   if (!file)

@@ -16,7 +16,8 @@ class CIniDocument {
   // content, a duplicate section leaves the document empty.
   bool Load(const std::string& path);
   // Writes every section with CR LF line ends; false when the file cannot be
-  // written completely.
+  // written completely, or, leaving the file as it was, when a name or value
+  // would not read back (a line feed, an '=' in a key).
   bool Save(const std::string& path) const;
 
   std::vector<std::string> GetSectionNames() const;
@@ -32,8 +33,5 @@ class CIniDocument {
   std::map<std::string, KeyMap> sections_;
   std::string lastError_;
 };
-
-// Removes blanks and horizontal tabs at both ends.
-std::string TrimBlanks(const std::string& text);
 
 }  // namespace brevant

@@ -3,6 +3,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "text/text.h"
+
 namespace brevant {
 
 namespace {
@@ -22,64 +24,7 @@ std::string Compose(std::string_view section, std::string_view key) {
   return composed;
 }
 
-bool IsContinuation(unsigned char byte) {
-  return (byte & 0xC0) == 0x80;
-}
-
-// The length of the well-formed UTF-8 sequence at the start of the text, 1
-// for a byte that starts none (it stands for one replacement character, as
-// the UTF-16 conversion of the value gives it): overlong forms, surrogates and
-// code points past U+10FFFF are no characters.
-std::size_t SequenceLength(std::string_view text) {
-  const auto at = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char lead = at(0);
-  std::size_t length = 1;
-  unsigned char low = 0x80;
-  unsigned char high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    low = lead == 0xE0 ? 0xA0 : 0x80;
-    high = lead == 0xED ? 0x9F : 0xBF;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    low = lead == 0xF0 ? 0x90 : 0x80;
-    high = lead == 0xF4 ? 0x8F : 0xBF;
-  }
-  if (length == 1 || length > text.size() || at(1) < low || at(1) > high)
-    return 1;
-  for (std::size_t k = 2; k < length; ++k) {
-    if (!IsContinuation(at(k)))
-      return 1;
-  }
-  return length;
-}
-
 }  // namespace
-
-std::string AsciiLower(std::string_view text) {
-  std::string lowered(text);
-  for (char& c : lowered) {
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  }
-  return lowered;
-}
-
-std::string CutToUtf16Units(std::string_view text, std::size_t maxUnits) {
-  std::size_t units = 0;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const std::size_t length = SequenceLength(text.substr(i));
-    const std::size_t width = length == 4 ? 2 : 1;  // a surrogate pair
-    if (units + width > maxUnits)
-      break;
-    units += width;
-    i += length;
-  }
-  return std::string(text.substr(0, i));
-}
 
 ProfileFile ProfileFile::Load(const std::filesystem::path& path) {
   std::error_code error;

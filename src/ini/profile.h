@@ -28,11 +28,4 @@ class ProfileFile {
   std::unordered_map<std::string, std::string> values_;  // "section\nkey", folded
 };
 
-// ASCII lower case; other bytes unchanged.
-std::string AsciiLower(std::string_view text);
-
-// Cuts UTF-8 text to at most maxUnits UTF-16 code units without splitting a
-// character. Invalid bytes count as one unit each.
-std::string CutToUtf16Units(std::string_view text, std::size_t maxUnits);
-
 }  // namespace brevant

@@ -12,7 +12,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "app/text.h"
+#include "text/text.h"
 
 namespace brevant {
 
@@ -73,15 +73,6 @@ std::string HardwareOf(const fs::path& interfaceDir) {
 }
 
 }  // namespace
-
-std::string CutUtf8(std::string_view text, std::size_t maxBytes) {
-  if (text.size() <= maxBytes)
-    return std::string(text);
-  std::size_t cut = maxBytes;
-  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
-    --cut;
-  return std::string(text.substr(0, cut));
-}
 
 SysfsAdapterSource::SysfsAdapterSource(std::filesystem::path root) : root_(std::move(root)) {}
 

@@ -72,7 +72,4 @@ std::string AdapterListText(const AdapterRecord& record);
 // The interface's MTU from the kernel, in the calling thread's namespace.
 std::optional<int> InterfaceMtu(const std::string& interfaceName);
 
-// The text cut to at most maxBytes without splitting a UTF-8 character.
-std::string CutUtf8(std::string_view text, std::size_t maxBytes);
-
 }  // namespace brevant

@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "link/result_log.h"
@@ -27,7 +28,12 @@ using SteadyClock = std::chrono::steady_clock;
 std::mutex gRunningMutex;
 std::condition_variable gRunningChanged;
 int gRunning = 0;
-std::atomic<bool> gStopping{false};
+// Every StopDeliveryJobs starts a new stop epoch; a job runs in the epoch in
+// which it was started and ends when that epoch is over.
+std::atomic<std::uint64_t> gStopEpoch{0};
+// The epoch of the job this thread runs; none outside jobs, where a transfer
+// takes the epoch in which it began.
+thread_local std::optional<std::uint64_t> tJobEpoch;
 
 void JobStarted() {
   std::lock_guard lock(gRunningMutex);
@@ -107,7 +113,7 @@ class Attachment {
 // failing at mismatchFail. A steady flood therefore fails by count, not time.
 template <typename IsAck>
 bool SendAndAwait(DeliveryLink& link, FrameMailbox& mailbox, const LinkFrame& frame,
-                  const DeliveryTiming& timing, IsAck isAck) {
+                  const DeliveryTiming& timing, std::uint64_t epoch, IsAck isAck) {
   SteadyClock::duration silence{};
   int sent = 0;
   std::uint64_t mismatches = 0;
@@ -118,7 +124,7 @@ bool SendAndAwait(DeliveryLink& link, FrameMailbox& mailbox, const LinkFrame& fr
     const auto waitStart = SteadyClock::now();
     const auto received = mailbox.WaitUntil(waitStart + (nextSending - silence));
     silence += SteadyClock::now() - waitStart;
-    if (gStopping.load(std::memory_order_relaxed))
+    if (gStopEpoch.load(std::memory_order_relaxed) != epoch)
       return false;
     std::uint64_t newMismatches = mailbox.TakeDropped();
     if (!received) {
@@ -145,11 +151,13 @@ bool SendAndAwait(DeliveryLink& link, FrameMailbox& mailbox, const LinkFrame& fr
   }
 }
 
-// A file opened for reading that others may read and write meanwhile.
+// A file opened for reading that others may read and write meanwhile. Opened
+// without blocking: opening a FIFO would otherwise wait for a writer for good
+// (Size then refuses it, as anything that is not a regular file).
 class InputFile {
  public:
   explicit InputFile(const std::string& path)
-      : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY)) {}
+      : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)) {}
   ~InputFile() {
     if (fd_ >= 0)
       ::close(fd_);
@@ -196,8 +204,14 @@ std::string DeliveryJob::CheckFields() const {
   return {};
 }
 
+std::uint64_t TransferEpoch() {
+  return tJobEpoch.value_or(gStopEpoch.load(std::memory_order_relaxed));
+}
+
 bool SendFile(DeliveryLink& link, const LinkFrame& transferTemplate, std::uint16_t category,
-              const std::string& path, const DeliveryTiming& timing) {
+              const std::string& path, const DeliveryTiming& timing,
+              const LastFrameHook& lastFrame) {
+  const std::uint64_t epoch = TransferEpoch();
   if (!WaitForLink(link, timing))
     return false;
   Attachment attachment(link, transferTemplate.destination());
@@ -223,9 +237,11 @@ bool SendFile(DeliveryLink& link, const LinkFrame& transferTemplate, std::uint16
     const LinkFrame frame =
         MakeDataChunk(transferTemplate, chunk, ChunkFlagFor(before, position, *length),
                       std::span<const std::uint8_t>(buffer, static_cast<std::size_t>(n)));
+    if (position == *length && lastFrame)
+      lastFrame();
     // The chunk counter is compared whole: past 65535 chunks only 0xFFFF acknowledges.
     const bool acknowledged =
-        SendAndAwait(link, attachment.mailbox(), frame, timing, [&](const LinkFrame& f) {
+        SendAndAwait(link, attachment.mailbox(), frame, timing, epoch, [&](const LinkFrame& f) {
           return f.sequence() == kAnySequence ||
                  (f.category() == category && f.opcode() == OP_ACK && f.sequence() == chunk);
         });
@@ -236,14 +252,18 @@ bool SendFile(DeliveryLink& link, const LinkFrame& transferTemplate, std::uint16
 }
 
 bool SendCommand(DeliveryLink& link, const LinkFrame& transferTemplate,
-                 const std::string& commandText, const DeliveryTiming& timing) {
+                 const std::string& commandText, const DeliveryTiming& timing,
+                 const LastFrameHook& lastFrame) {
+  const std::uint64_t epoch = TransferEpoch();
   const auto frame = MakeCommandFrame(transferTemplate, commandText);
   if (!frame)
     return false;
   if (!WaitForLink(link, timing))
     return false;
   Attachment attachment(link, transferTemplate.destination());
-  return SendAndAwait(link, attachment.mailbox(), *frame, timing, [](const LinkFrame& f) {
+  if (lastFrame)
+    lastFrame();
+  return SendAndAwait(link, attachment.mailbox(), *frame, timing, epoch, [](const LinkFrame& f) {
     return f.category() == JSON_CMD_DATA && f.opcode() == OP_ACK && f.sequence() == 1;
   });
 }
@@ -258,32 +278,41 @@ void RunDeliveryJob(const DeliveryJob& job, const DeliveryContext& context) {
   auto status = [](bool ok) { return ok ? TRANSMIT_FINISH : TRANSMIT_FAIL; };
 
   auto finish = [&](std::uint16_t category, bool ok) {
-    store.SetTransferStatus(category, mac, status(ok));
+    store.SetTransferStatus(category, mac, status(ok), job.delivery);
+  };
+  // The device's result of a kind counts once its last frame is on its way.
+  auto awaiting = [&](std::uint16_t category) {
+    return [&store, &mac, &job, category] { store.AwaitDeviceResult(category, mac, job.delivery); };
   };
   switch (job.kind) {
     case KIND_LOGO:
       finish(LOG_DATA, SendFile(link, templateFor(LOG_DATA, OP_LOGO_CHUNK, 1), LOG_DATA,
-                                job.logoPath, context.timing));
+                                job.logoPath, context.timing, awaiting(LOG_DATA)));
       break;
     case KIND_CONFIG:
       finish(PARA_DATA, SendFile(link, templateFor(PARA_DATA, OP_PARA_CHUNK, 1), PARA_DATA,
-                                 job.configPath, context.timing));
+                                 job.configPath, context.timing, awaiting(PARA_DATA)));
       break;
     case KIND_COMMAND:
       finish(JSON_CMD_DATA, SendCommand(link, templateFor(JSON_CMD_DATA, OP_CMD, 1),
-                                        job.commandText, context.timing));
+                                        job.commandText, context.timing, awaiting(JSON_CMD_DATA)));
       break;
     default:
       // The configuration goes whatever became of the logo.
       finish(LOG_DATA, SendFile(link, templateFor(LOG_DATA, OP_LOGO_CHUNK, 2), LOG_DATA,
-                                job.logoPath, context.timing));
+                                job.logoPath, context.timing, awaiting(LOG_DATA)));
       finish(PARA_DATA, SendFile(link, templateFor(PARA_DATA, OP_PARA_CHUNK, 2), PARA_DATA,
-                                 job.configPath, context.timing));
+                                 job.configPath, context.timing, awaiting(PARA_DATA)));
       break;
   }
 }
 
 bool StartDeliveryJob(DeliveryJob job, const DeliveryContext& context, std::string* error) {
+  if (context.link == nullptr || context.store == nullptr) {
+    if (error != nullptr)
+      *error = "no link or no store for the job";
+    return false;
+  }
   const std::string why = job.CheckFields();
   if (!why.empty()) {
     if (error != nullptr)
@@ -293,13 +322,19 @@ bool StartDeliveryJob(DeliveryJob job, const DeliveryContext& context, std::stri
   ThreadStarter start = context.startThread;
   if (!start)
     start = StartJobThread;
+  // A stop from now on ends this job; one before it does not.
+  const std::uint64_t epoch = gStopEpoch.load();
   for (int attempt = 0; attempt < 5; ++attempt) {
     // The count lets shut-down wait for the job; it drops when the last copy of
     // the body is gone, whether it ran or the start was refused.
     JobStarted();
     std::shared_ptr<void> running(nullptr, [](void*) { JobEnded(); });
     // The thread owns its copy of the job.
-    if (start([job, context, running] { RunDeliveryJob(job, context); }))
+    if (start([job, context, running, epoch] {
+          tJobEpoch = epoch;
+          RunDeliveryJob(job, context);
+          tJobEpoch.reset();
+        }))
       return true;
   }
   if (error != nullptr)
@@ -338,12 +373,11 @@ bool HandleDeviceResult(const LinkFrame& frame, CSqlManagement& store, ResultLog
     return false;
   const std::string mac = DeviceMacText(frame.source());
   log.WriteResult(ResultTypeText(category), mac, success);
-  if (category == PARA_DATA) {
-    store.SetParaStatus(mac, code);
-  } else if (category == LOG_DATA) {
-    store.SetLogoStatus(mac, code);
-  } else {
-    store.SetAntiTheftStatus(mac, code);
+  if (!store.SetDeviceResult(category, mac, code)) {
+    const std::string type(ResultTypeText(category));
+    WriteLog("HandleDeviceResult", 1, __LINE__,
+             "%s %s of %s not recorded: no delivery of it waits for a result", type.c_str(),
+             success ? "success" : "failure", mac.c_str());
   }
   return true;
 }
@@ -354,7 +388,7 @@ int RunningDeliveryJobs() {
 }
 
 void StopDeliveryJobs() {
-  gStopping = true;
+  gStopEpoch.fetch_add(1);
 }
 
 bool WaitForDeliveryJobs(std::chrono::steady_clock::time_point deadline) {

@@ -32,6 +32,10 @@ struct DeliveryJob {
   std::string configPath;   // kinds 2 and 3
   std::string logoPath;     // kinds 1 and 3
   std::string commandText;  // kind 4
+  // The store's generation of the device's delivery this job belongs to
+  // (CSqlManagement::DeliveryGeneration after marking it OPERATING); 0: the
+  // delivery that is current when the job writes.
+  std::uint64_t delivery = 0;
 
   // Empty when every text fits its field; otherwise what does not.
   std::string CheckFields() const;
@@ -66,17 +70,25 @@ bool StartDeliveryJob(DeliveryJob job, const DeliveryContext& context,
 // The job's transfers in order, with the status after each (the job thread's body).
 void RunDeliveryJob(const DeliveryJob& job, const DeliveryContext& context);
 
+// Called once, right before the last frame of a transfer first goes out: from
+// then on the device may report its result.
+using LastFrameHook = std::function<void()>;
+
 // One file in 1024-byte chunks, stop-and-wait. True when the whole file was
-// acknowledged.
+// acknowledged. Only a regular file is sent; anything else (a FIFO, a device)
+// fails at once without blocking.
 bool SendFile(DeliveryLink& link, const LinkFrame& transferTemplate, std::uint16_t category,
-              const std::string& path, const DeliveryTiming& timing);
+              const std::string& path, const DeliveryTiming& timing,
+              const LastFrameHook& lastFrame = {});
 
 // The anti-theft command. True when it was acknowledged.
 bool SendCommand(DeliveryLink& link, const LinkFrame& transferTemplate,
-                 const std::string& commandText, const DeliveryTiming& timing);
+                 const std::string& commandText, const DeliveryTiming& timing,
+                 const LastFrameHook& lastFrame = {});
 
 // A device's result frame (categories 1-3, opcodes 5-10): the log line first,
-// then the status. False for any other frame.
+// then the status, when the device's delivery awaits that result (a
+// diagnostic line says so when it does not). False for any other frame.
 bool HandleDeviceResult(const LinkFrame& frame, CSqlManagement& store, ResultLog& log);
 
 // Jobs whose threads have not ended yet, and a wait for them (at shut-down and
@@ -84,8 +96,9 @@ bool HandleDeviceResult(const LinkFrame& frame, CSqlManagement& store, ResultLog
 int RunningDeliveryJobs();
 bool WaitForDeliveryJobs(std::chrono::steady_clock::time_point deadline);
 
-// At shut-down: every running transfer fails at its next wait (within one
-// re-send interval), so no job outlives the link it uses.
+// At shut-down: every job started before this call fails at its next wait
+// (within one re-send interval), so no job outlives the link it uses. Jobs
+// started afterwards run normally.
 void StopDeliveryJobs();
 
 }  // namespace brevant

@@ -1,6 +1,6 @@
 #include "link/frame.h"
 
-#include "app/text.h"
+#include "text/text.h"
 
 #include <algorithm>
 #include <cstring>

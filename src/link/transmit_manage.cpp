@@ -12,6 +12,7 @@
 #include "link/pcap_capture.h"
 #include "link/result_log.h"
 #include "records/diag_log.h"
+#include "text/text.h"
 
 namespace brevant {
 
@@ -28,10 +29,6 @@ constexpr auto kManageTurn = std::chrono::milliseconds(500);
 constexpr auto kReadErrorPause = std::chrono::milliseconds(10);
 // Frames read in one go before the stop flag is looked at again.
 constexpr int kReadBatch = 256;
-// Responses and results waiting for the manage thread; beyond it (a manage
-// thread that could not start, a flood) further ones are dropped rather than
-// hoarded.
-constexpr std::size_t kResponseQueueMax = 16384;
 // How long Init waits for the receive handle to open.
 constexpr auto kOpenWait = std::chrono::seconds(5);
 
@@ -262,14 +259,37 @@ void AcTransmitManage::HandleFrame(const LinkFrame& frame) {
   // Recorded by the manage thread, in the order they came: the store and the
   // result log may keep it waiting, and the acknowledgements of every running
   // job must not wait behind them.
+  bool dropped = false;
+  bool firstDroppedResponse = false;
   {
     std::lock_guard lock(queueMutex_);
-    if (responseQueue_.size() >= kResponseQueueMax)
-      return;
-    responseQueue_.push_back(frame);
+    if (responseQueue_.size() < kResponseQueueMax) {
+      responseQueue_.push_back(frame);
+      responsesDropped_ = false;
+    } else {
+      dropped = true;
+      firstDroppedResponse = response && !responsesDropped_;
+      responsesDropped_ = responsesDropped_ || response;
+    }
   }
   if (event_manage_discover_)
     event_manage_discover_->Set();
+  if (!dropped)
+    return;
+  // The queue is full. A device result is lost for good, so each one is named;
+  // a device whose answer is lost answers the next broadcast again.
+  if (!response) {
+    const std::string type(ResultTypeText(frame.category()));
+    const bool success =
+        frame.opcode() == OP_PARA_OK || frame.opcode() == OP_LOGO_OK || frame.opcode() == OP_CMD_OK;
+    WriteLog(kReceiveFunction, 1, __LINE__, "%s %s of %s lost: %zu frames wait already",
+             type.c_str(), success ? "success" : "failure", DeviceMacText(frame.source()).c_str(),
+             kResponseQueueMax);
+  } else if (firstDroppedResponse) {
+    WriteLog(kReceiveFunction, 1, __LINE__,
+             "discovery responses lost from %s on: %zu frames wait already",
+             DeviceMacText(frame.source()).c_str(), kResponseQueueMax);
+  }
 }
 
 void AcTransmitManage::HandleResult(const LinkFrame& frame) {
@@ -329,8 +349,18 @@ void AcTransmitManage::ProcessDiscoveryResponse(const LinkFrame& frame) {
     }
     return;
   }
-  if (!knownMacs_.insert(device.mac).second)
+  if (knownMacs_.count(device.mac) != 0)
     return;
+  if (knownMacs_.size() >= deviceLimit_) {
+    if (!tableFullLogged_) {
+      tableFullLogged_ = true;
+      WriteLog(kManageFunction, 1, __LINE__,
+               "the device table is full (%zu devices); %s and later new devices are ignored",
+               deviceLimit_, device.mac.c_str());
+    }
+    return;
+  }
+  knownMacs_.insert(device.mac);
   DiscoveryTexts texts = ReadDiscoveryTexts(frame);
   device.ssid2 = std::move(texts.ssid2);
   device.ssid5 = std::move(texts.ssid5);
@@ -350,6 +380,12 @@ void AcTransmitManage::ClearDevices() {
   devices_.clear();
   knownMacs_.clear();
   badSourceLogged_ = false;
+  tableFullLogged_ = false;
+}
+
+void AcTransmitManage::SetDeviceLimitForTesting(std::size_t devices) {
+  std::lock_guard lock(deviceTableMutex_);
+  deviceLimit_ = devices;
 }
 
 void AcTransmitManage::ListAdapters(std::vector<AdapterRecord>& list) {

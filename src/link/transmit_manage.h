@@ -96,9 +96,17 @@ class AcTransmitManage : public DeliveryLink {
   int LiveReceiveThreads() const { return liveReceive_.load(); }
   int LiveManageThreads() const { return liveManage_.load(); }
 
+  // For tests: a smaller device table (the table holds kMaxDevices).
+  void SetDeviceLimitForTesting(std::size_t devices);
+
   // Handles a frame as the receive thread does one from its handle (for the
   // routing benchmark).
   void DispatchForTesting(const LinkFrame& frame) { HandleFrame(frame); }
+
+  // Responses and results waiting for the manage thread; beyond it (a manage
+  // thread that could not start, a flood) further ones are dropped rather
+  // than hoarded, each lost result with a diagnostic line.
+  static constexpr std::size_t kResponseQueueMax = 16384;
 
   // Thread names, as /proc/self/task/*/comm shows them.
   static constexpr const char* kReceiveThreadName = "brv-recv";
@@ -151,11 +159,14 @@ class AcTransmitManage : public DeliveryLink {
   // Discovery responses and device results for the manage thread.
   std::mutex queueMutex_;
   std::vector<LinkFrame> responseQueue_;
+  bool responsesDropped_ = false;  // since the queue last had room
 
   mutable std::mutex deviceTableMutex_;
   std::vector<DiscoveredDevice> devices_;
   std::unordered_set<std::string> knownMacs_;
+  std::size_t deviceLimit_ = kMaxDevices;
   bool badSourceLogged_ = false;
+  bool tableFullLogged_ = false;
 
   // The send handle, and the frames waiting for whoever holds it.
   std::mutex sendMutex_;

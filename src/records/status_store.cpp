@@ -2,14 +2,16 @@
 
 #include <sqlite3.h>
 
+#include <array>
 #include <atomic>
 #include <system_error>
+#include <unordered_map>
 #include <utility>
 
 #include "app/exe_dir.h"
-#include "app/text.h"
 #include "i18n/language.h"
 #include "records/diag_log.h"
+#include "text/text.h"
 
 namespace brevant {
 
@@ -99,10 +101,41 @@ void RemoveDatabaseFiles(const std::filesystem::path& file) {
     std::filesystem::remove(file.string() + suffix, ignored);
 }
 
+// What the store knows of a device's current delivery, kept beside its row.
+struct Delivery {
+  enum Phase { None, Sending, Awaiting };
+  std::uint64_t generation = 0;
+  std::array<Phase, 3> phases{};  // configuration, logo, anti-theft
+};
+
+// Categories 1-3 to the index of their kind; -1 for anything else.
+int KindIndex(int category) {
+  return category >= 1 && category <= 3 ? category - 1 : -1;
+}
+
+const char* StatusColumn(int kind) {
+  static const char* columns[] = {"ap_para_status", "ap_logo_status", "ap_antitheft_status"};
+  return columns[kind];
+}
+
 }  // namespace
 
 struct CSqlManagement::Impl {
   Impl() : recordset(database) {}
+
+  // Keyed by the MAC text in lower case: the mac column compares without case.
+  Delivery* FindDelivery(std::string_view mac) {
+    const auto found = deliveries.find(AsciiLower(mac));
+    return found == deliveries.end() ? nullptr : &found->second;
+  }
+  // OPERATING for a kind: it joins the device's delivery, or starts a new one
+  // when it already belongs to the current one.
+  void StartDelivery(std::string_view mac, int kind) {
+    Delivery& delivery = deliveries[AsciiLower(mac)];
+    if (delivery.generation == 0 || delivery.phases[kind] != Delivery::None)
+      delivery = Delivery{++lastGeneration, {}};
+    delivery.phases[kind] = Delivery::Sending;
+  }
 
   // The scratch file needs no durability: it is deleted at exit anyway. The
   // journal stays (in memory) so that a failed statement still rolls back. No
@@ -134,6 +167,12 @@ struct CSqlManagement::Impl {
   CADODatabase database;
   CADORecordset recordset;
   std::string connection;
+  std::unordered_map<std::string, Delivery> deliveries;
+  std::uint64_t lastGeneration = 0;
+  // Rows since the table was last emptied, and the limit.
+  std::size_t rows = 0;
+  std::size_t rowLimit = kMaxDevices;
+  bool fullReported = false;
 };
 
 std::filesystem::path CSqlManagement::DefaultDatabaseFile() {
@@ -183,9 +222,24 @@ bool CSqlManagement::IsOpen() const {
 }
 
 std::string CSqlManagement::StatusText(std::int32_t code) {
+  const std::string_view english = StatusEnglishText(code);
+  return english.empty() ? std::string() : Translate(english);
+}
+
+std::string_view CSqlManagement::StatusEnglishText(std::int32_t code) {
   if (code < 0 || code >= static_cast<std::int32_t>(std::size(kStatusTexts)))
     return {};
-  return Translate(kStatusTexts[code]);
+  return kStatusTexts[code];
+}
+
+std::string_view CSqlManagement::StatusName(std::int32_t code) {
+  static constexpr const char* kNames[] = {
+      "WAIT_OPERATE",    "OPERATING",     "OPERATE_SUCCESS",        "OPERATE_FAIL",
+      "TRANSMIT_FINISH", "TRANSMIT_FAIL", "DEVICE_RESPOND_TIMEOUT", "LOCKCODE_MISMATCH",
+  };
+  if (code < 0 || code >= static_cast<std::int32_t>(std::size(kNames)))
+    return {};
+  return kNames[code];
 }
 
 void CSqlManagement::SetTraceEnabled(bool enabled) {
@@ -218,31 +272,59 @@ bool CSqlManagement::ExecuteSql(const std::string& statement, const SqlParams& p
 bool CSqlManagement::InsertOrUpdateDevice(const DiscoveredDevice& device) {
   // Translation takes the language lock: done before the store's.
   const std::string waiting = StatusText(WAIT_OPERATE);
-  std::lock_guard lock(impl_->mutex);
-  if (!impl_->database.IsOpen())
-    return false;
-  CADORecordset& rs = impl_->recordset;
-  if (!rs.Open(kSelectByMac, {device.mac}))
-    return false;
-  if (rs.RowCount() > 0) {
-    rs.Edit();
-  } else if (!rs.AddNew()) {
-    rs.Close();
-    return false;
+  bool full = false;
+  bool stored = false;
+  {
+    std::lock_guard lock(impl_->mutex);
+    if (!impl_->database.IsOpen())
+      return false;
+    CADORecordset& rs = impl_->recordset;
+    if (!rs.Open(kSelectByMac, {device.mac}))
+      return false;
+    const bool known = rs.RowCount() > 0;
+    const bool refused = !known && impl_->rows >= impl_->rowLimit;
+    if (refused) {
+      rs.Close();
+      full = !impl_->fullReported;
+      impl_->fullReported = true;
+    } else if (known) {
+      rs.Edit();
+    } else if (!rs.AddNew()) {
+      rs.Close();
+      return false;
+    }
+    if (!refused) {
+      const bool written =
+          rs.WriteField("mac", device.mac) && rs.WriteField("ap_para_status", WAIT_OPERATE) &&
+          rs.WriteField("ap_para_status_str", waiting) &&
+          rs.WriteField("ap_logo_status", WAIT_OPERATE) &&
+          rs.WriteField("ap_logo_status_str", waiting) &&
+          rs.WriteField("ap_antitheft_status", WAIT_OPERATE) &&
+          rs.WriteField("ap_antitheft_status_str", waiting) &&
+          rs.WriteField("ap_date", device.time) && rs.WriteField("ap_ssid2", device.ssid2) &&
+          rs.WriteField("ap_ssid5", device.ssid5) && rs.WriteField("ap_wpakey2", device.key2) &&
+          rs.WriteField("ap_wpakey5", device.key5);
+      // A half-written row is never stored: Close discards it.
+      stored = written && rs.Update();
+      rs.Close();
+      if (stored && !known)
+        ++impl_->rows;
+      // Its statuses start again: no delivery of before is waiting any more.
+      impl_->deliveries.erase(AsciiLower(device.mac));
+    }
   }
-  const bool written =
-      rs.WriteField("mac", device.mac) && rs.WriteField("ap_para_status", WAIT_OPERATE) &&
-      rs.WriteField("ap_para_status_str", waiting) &&
-      rs.WriteField("ap_logo_status", WAIT_OPERATE) &&
-      rs.WriteField("ap_logo_status_str", waiting) &&
-      rs.WriteField("ap_antitheft_status", WAIT_OPERATE) &&
-      rs.WriteField("ap_antitheft_status_str", waiting) && rs.WriteField("ap_date", device.time) &&
-      rs.WriteField("ap_ssid2", device.ssid2) && rs.WriteField("ap_ssid5", device.ssid5) &&
-      rs.WriteField("ap_wpakey2", device.key2) && rs.WriteField("ap_wpakey5", device.key5);
-  // A half-written row is never stored: Close discards it.
-  const bool stored = written && rs.Update();
-  rs.Close();
+  // The diagnostic log takes its own lock: after the store's is released.
+  if (full) {
+    WriteLog("CSqlManagement::InsertOrUpdateDevice", 1, __LINE__,
+             "the device list is full (%zu devices); %s and later new devices are not recorded",
+             impl_->rowLimit, device.mac.c_str());
+  }
   return stored;
+}
+
+void CSqlManagement::SetDeviceLimitForTesting(std::size_t rows) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->rowLimit = rows;
 }
 
 namespace {
@@ -289,39 +371,93 @@ bool WriteRow(CADODatabase& database, CADORecordset& rs, std::string_view mac,
 
 }  // namespace
 
+namespace {
+
+// One status column pair written for a kind (0 configuration, 1 logo, 2
+// anti-theft). Called with the lock held.
+bool WriteStatus(CADODatabase& database, CADORecordset& rs, std::string_view mac, int kind,
+                 std::int32_t code, const std::string& text, bool keepResult = false) {
+  const std::string column = StatusColumn(kind);
+  const std::string textColumn = column + "_str";
+  return WriteRow(database, rs, mac,
+                  {{column.c_str(), std::int64_t{code}}, {textColumn.c_str(), text}},
+                  keepResult ? column.c_str() : nullptr);
+}
+
+}  // namespace
+
 bool CSqlManagement::SetParaStatus(std::string_view mac, std::int32_t code) {
   const std::string text = StatusText(code);
   std::lock_guard lock(impl_->mutex);
-  return WriteRow(impl_->database, impl_->recordset, mac,
-                  {{"ap_para_status", std::int64_t{code}}, {"ap_para_status_str", text}});
+  const bool written = WriteStatus(impl_->database, impl_->recordset, mac, 0, code, text);
+  if (written && code == OPERATING)
+    impl_->StartDelivery(mac, 0);
+  return written;
 }
 
 bool CSqlManagement::SetLogoStatus(std::string_view mac, std::int32_t code) {
   const std::string text = StatusText(code);
   std::lock_guard lock(impl_->mutex);
-  return WriteRow(impl_->database, impl_->recordset, mac,
-                  {{"ap_logo_status", std::int64_t{code}}, {"ap_logo_status_str", text}});
+  const bool written = WriteStatus(impl_->database, impl_->recordset, mac, 1, code, text);
+  if (written && code == OPERATING)
+    impl_->StartDelivery(mac, 1);
+  return written;
 }
 
 bool CSqlManagement::SetAntiTheftStatus(std::string_view mac, std::int32_t code) {
   const std::string text = StatusText(code);
   std::lock_guard lock(impl_->mutex);
-  return WriteRow(impl_->database, impl_->recordset, mac,
-                  {{"ap_antitheft_status", std::int64_t{code}}, {"ap_antitheft_status_str", text}});
+  const bool written = WriteStatus(impl_->database, impl_->recordset, mac, 2, code, text);
+  if (written && code == OPERATING)
+    impl_->StartDelivery(mac, 2);
+  return written;
 }
 
-bool CSqlManagement::SetTransferStatus(int category, std::string_view mac, std::int32_t code) {
-  const char* column = category == 1   ? "ap_para_status"
-                       : category == 2 ? "ap_logo_status"
-                       : category == 3 ? "ap_antitheft_status"
-                                       : nullptr;
-  if (column == nullptr)
+std::uint64_t CSqlManagement::DeliveryGeneration(std::string_view mac) {
+  std::lock_guard lock(impl_->mutex);
+  const Delivery* delivery = impl_->FindDelivery(mac);
+  return delivery != nullptr ? delivery->generation : 0;
+}
+
+void CSqlManagement::AwaitDeviceResult(int category, std::string_view mac,
+                                       std::uint64_t generation) {
+  const int kind = KindIndex(category);
+  if (kind < 0)
+    return;
+  std::lock_guard lock(impl_->mutex);
+  Delivery* delivery = impl_->FindDelivery(mac);
+  if (delivery != nullptr && (generation == 0 || delivery->generation == generation) &&
+      delivery->phases[kind] == Delivery::Sending) {
+    delivery->phases[kind] = Delivery::Awaiting;
+  }
+}
+
+bool CSqlManagement::SetDeviceResult(int category, std::string_view mac, std::int32_t code) {
+  const int kind = KindIndex(category);
+  if (kind < 0)
     return false;
-  const std::string textColumn = std::string(column) + "_str";
   const std::string text = StatusText(code);
   std::lock_guard lock(impl_->mutex);
-  return WriteRow(impl_->database, impl_->recordset, mac,
-                  {{column, std::int64_t{code}}, {textColumn.c_str(), text}}, column);
+  const Delivery* delivery = impl_->FindDelivery(mac);
+  if (delivery == nullptr || delivery->phases[kind] != Delivery::Awaiting)
+    return false;
+  return WriteStatus(impl_->database, impl_->recordset, mac, kind, code, text);
+}
+
+bool CSqlManagement::SetTransferStatus(int category, std::string_view mac, std::int32_t code,
+                                       std::uint64_t generation) {
+  const int kind = KindIndex(category);
+  if (kind < 0)
+    return false;
+  const std::string text = StatusText(code);
+  std::lock_guard lock(impl_->mutex);
+  if (generation != 0) {
+    // A job of an earlier delivery: its news is not this delivery's.
+    const Delivery* delivery = impl_->FindDelivery(mac);
+    if (delivery == nullptr || delivery->generation != generation)
+      return false;
+  }
+  return WriteStatus(impl_->database, impl_->recordset, mac, kind, code, text, true);
 }
 
 bool CSqlManagement::SetResult(std::string_view mac, int value) {
@@ -349,6 +485,10 @@ DeviceResult CSqlManagement::EvaluateDevice(std::string_view mac) {
 }
 
 bool CSqlManagement::ResetStatuses() {
+  {
+    std::lock_guard lock(impl_->mutex);
+    impl_->deliveries.clear();
+  }
   return ExecuteSql(
       "UPDATE ap_info SET ap_antitheft_status = 0,ap_antitheft_status_str = '',"
       "ap_logo_status = 0,ap_logo_status_str = '',ap_para_status = 0,ap_para_status_str = '',"
@@ -356,7 +496,16 @@ bool CSqlManagement::ResetStatuses() {
 }
 
 bool CSqlManagement::DeleteAllDevices() {
-  return ExecuteSql("DELETE FROM ap_info");
+  {
+    std::lock_guard lock(impl_->mutex);
+    impl_->deliveries.clear();
+  }
+  if (!ExecuteSql("DELETE FROM ap_info"))
+    return false;
+  std::lock_guard lock(impl_->mutex);
+  impl_->rows = 0;
+  impl_->fullReported = false;
+  return true;
 }
 
 bool CSqlManagement::QueryDevices(bool ascending, SortKey sortKey, std::string_view filter,

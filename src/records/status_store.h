@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -11,6 +12,11 @@
 #include "records/ado_database.h"
 
 namespace brevant {
+
+// A segment of this kind never holds more than a few thousand devices: the
+// store and the link manager's device table stop there, so a flood of made-up
+// source addresses cannot grow them without end.
+inline constexpr std::size_t kMaxDevices = 8192;
 
 // The state of one delivery kind on one device.
 enum OperationStatus : std::int32_t {
@@ -88,15 +94,38 @@ class CSqlManagement {
   bool IsOpen() const;
   const std::filesystem::path& DatabaseFile() const { return databaseFile_; }
 
+  // A device beyond the row limit (kMaxDevices) is refused, with one
+  // diagnostic line until DeleteAllDevices.
   bool InsertOrUpdateDevice(const DiscoveredDevice& device);
   bool SetParaStatus(std::string_view mac, std::int32_t code);
   bool SetLogoStatus(std::string_view mac, std::int32_t code);
   bool SetAntiTheftStatus(std::string_view mac, std::int32_t code);
-  // A job's end of transfer (TRANSMIT_FINISH or TRANSMIT_FAIL) for category 1
-  // (configuration), 2 (logo) or 3 (anti-theft). A device that answered fast
-  // may have reported its result already: that result is kept, never
-  // overwritten by the older news. True when written or kept.
-  bool SetTransferStatus(int category, std::string_view mac, std::int32_t code);
+  // Deliveries. Marking a kind OPERATING makes it part of the device's current
+  // delivery (a new one when that kind was already part of it); ResetStatuses,
+  // DeleteAllDevices and a new discovery of the device end every delivery. A
+  // device result counts only for the delivery it belongs to: from the moment
+  // the job sends the last frame of that kind's transfer (AwaitDeviceResult)
+  // until the delivery ends. A late result of an earlier delivery can then
+  // neither show as this one's result nor hide its failure.
+  //
+  // The generation of the device's current delivery; 0 when it has none. A
+  // delivery page puts it into each job it starts.
+  std::uint64_t DeliveryGeneration(std::string_view mac);
+  // The job of that delivery is about to send the last frame of the kind
+  // (category 1 configuration, 2 logo, 3 anti-theft): the device's result of
+  // it may come from now on. Generation 0 stands for the current delivery.
+  void AwaitDeviceResult(int category, std::string_view mac, std::uint64_t generation);
+  // A device's result (OPERATE_SUCCESS, OPERATE_FAIL, LOCKCODE_MISMATCH) for the
+  // kind. Written only while the device's current delivery awaits it; false,
+  // writing nothing, otherwise.
+  bool SetDeviceResult(int category, std::string_view mac, std::int32_t code);
+  // A job's end of transfer (TRANSMIT_FINISH or TRANSMIT_FAIL). Nothing is
+  // written for a job of a delivery that is no longer the device's current one
+  // (generation 0: whichever is current). A device that answered fast may have
+  // reported its result already: that result is kept, never overwritten by the
+  // older news. True when written or kept.
+  bool SetTransferStatus(int category, std::string_view mac, std::int32_t code,
+                         std::uint64_t generation = 0);
   bool SetResult(std::string_view mac, int value);
   DeviceResult EvaluateDevice(std::string_view mac);
   static DeviceResult EvaluateCodes(std::int32_t para, std::int32_t logo, std::int32_t antiTheft);
@@ -111,6 +140,13 @@ class CSqlManagement {
   bool GetDevice(std::string_view mac, ap_info_stu& row);
   // The translated display text of a code; empty for codes outside 0-7.
   static std::string StatusText(std::int32_t code);
+  // The same untranslated ("Operate success"), and the code's name
+  // ("OPERATE_SUCCESS"); both empty for codes outside 0-7.
+  static std::string_view StatusEnglishText(std::int32_t code);
+  static std::string_view StatusName(std::int32_t code);
+
+  // For tests: a smaller row limit.
+  void SetDeviceLimitForTesting(std::size_t rows);
 
   // The EvaluateCodes trace lines go to the diagnostic log when switched on.
   static void SetTraceEnabled(bool enabled);

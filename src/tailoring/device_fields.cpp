@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "app/text.h"
+#include "text/text.h"
 
 namespace brevant {
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -55,6 +56,13 @@ bool HasPppColumns(const DeviceFieldRecord& templateFields, int w);
 // CreateDeviceSheet; starts clear.
 bool WifiColumnsFlag();
 void SetWifiColumnsFlag(bool on);
+
+// What one device's configuration file is made from.
+struct DeviceFileSource {
+  std::filesystem::path chosen;  // the operator's configuration file
+  bool tailored = false;         // a sheet is in use: the row's fields go in
+  bool dualBand = false;         // the chosen file's band layout (its template fields)
+};
 
 // The per-device file name stem: the MAC text without its colons
 // ("C8:3A:35:A1:B2:C3" gives "C83A35A1B2C3").

@@ -8,9 +8,9 @@
 #include <unordered_map>
 
 #include "app/exe_dir.h"
-#include "app/text.h"
 #include "i18n/language.h"
 #include "tailoring/xlsx_reader.h"
+#include "text/text.h"
 
 namespace brevant {
 
@@ -267,15 +267,17 @@ std::vector<std::string> SheetHeaderTexts(const DeviceFieldRecord& templateField
   return headers;
 }
 
-bool CreateDeviceSheet(CustomizationState& state, const DeviceFieldRecord& templateFields,
-                       const DeviceLookup& lookup, OperatorPort& port,
-                       const std::filesystem::path& folder,
-                       std::chrono::system_clock::time_point now) {
+std::filesystem::path DeviceSheetPath(const std::filesystem::path& folder,
+                                      std::chrono::system_clock::time_point now) {
   const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
   std::tm localTime{};
   localtime_r(&seconds, &localTime);
-  state.sheetPath = folder / SheetFileName(localTime);
+  return folder / SheetFileName(localTime);
+}
 
+bool CreateDeviceSheet(const std::filesystem::path& sheet, const std::vector<std::string>& targets,
+                       const DeviceFieldRecord& templateFields, const DeviceLookup& lookup,
+                       std::string* note) {
   const auto stored = [&](const std::string& mac) {
     ap_info_stu row;
     if (!lookup || !lookup(mac, row))
@@ -285,16 +287,16 @@ bool CreateDeviceSheet(CustomizationState& state, const DeviceFieldRecord& templ
   // The store keeps names unpadded: a device has stored names when either of
   // them holds more than white space.
   bool wifiColumns = false;
-  if (!state.targetList.empty()) {
-    const ap_info_stu first = stored(state.targetList.front());
+  if (!targets.empty()) {
+    const ap_info_stu first = stored(targets.front());
     wifiColumns = !TrimWhite(first.ssid2).empty() || !TrimWhite(first.ssid5).empty();
   }
   SetWifiColumnsFlag(wifiColumns);
 
   const std::vector<Column> layout = SheetLayout(templateFields, wifiColumns);
   std::vector<std::vector<std::string>> rows;
-  rows.reserve(state.targetList.size());
-  for (const std::string& mac : state.targetList) {
+  rows.reserve(targets.size());
+  for (const std::string& mac : targets) {
     ap_info_stu device;
     if (wifiColumns)
       device = stored(mac);
@@ -326,23 +328,24 @@ bool CreateDeviceSheet(CustomizationState& state, const DeviceFieldRecord& templ
     rows.push_back(std::move(cells));
   }
 
-  if (!WriteSheet(state.sheetPath, layout, rows)) {
+  if (!WriteSheet(sheet, layout, rows)) {
     std::error_code ignored;
-    std::filesystem::remove(state.sheetPath, ignored);
-    port.Note(Translate("Note"),
-              Translate("Failed to save the excel file!") + "\n" + state.sheetPath.string(), false);
+    std::filesystem::remove(sheet, ignored);
+    if (note != nullptr)
+      *note = Translate("Failed to save the excel file!") + "\n" + sheet.string();
     return false;
   }
   return true;
 }
 
-bool ReadDeviceSheet(CustomizationState& state) {
+bool ReadDeviceSheet(const std::filesystem::path& file, const DeviceFieldRecord& templateFields,
+                     std::vector<DeviceFieldRecord>& rows) {
   XlsxReader sheet;
-  if (!sheet.Open(state.sheetPath))
+  rows.clear();
+  if (!sheet.Open(file))
     return false;
-  state.sheetRows.clear();
   int groups = 0;
-  const auto layout = ParseHeader(sheet, state.templateFields, groups);
+  const auto layout = ParseHeader(sheet, templateFields, groups);
   if (!layout)
     return false;
 
@@ -381,22 +384,9 @@ bool ReadDeviceSheet(CustomizationState& state) {
     }
     if (empty)
       break;
-    state.sheetRows.push_back(std::move(row));
+    rows.push_back(std::move(row));
   }
   return true;
-}
-
-bool OpenDeviceSheet(const CustomizationState& state, OperatorPort& port) {
-  switch (port.EditSheet(state.sheetPath)) {
-    case OperatorPort::SheetEdit::Edited:
-      return true;
-    case OperatorPort::SheetEdit::StartFailed:
-      port.Note(Translate("Note"), Translate("Open excel fail!"), false);
-      return false;
-    case OperatorPort::SheetEdit::NotWaited:
-      break;
-  }
-  return false;
 }
 
 SheetRowMatch MatchSheetRows(const std::vector<std::string>& targets,
@@ -419,24 +409,16 @@ SheetRowMatch MatchSheetRows(const std::vector<std::string>& targets,
   return match;
 }
 
-bool OrderSheetRowsByTarget(CustomizationState& state, OperatorPort& port) {
-  SheetRowMatch match = MatchSheetRows(state.targetList, state.sheetRows);
+std::string SheetRowMatchNote(const SheetRowMatch& match) {
   switch (match.outcome) {
-    case SheetRowMatch::Matched:
-      state.sheetRows = std::move(match.rows);
-      return true;
     case SheetRowMatch::Missing:
-      port.Note(Translate("Note"),
-                FormatMac(Translate("The MAC:%s has no row in the excel file."), match.mac), false);
-      break;
+      return FormatMac(Translate("The MAC:%s has no row in the excel file."), match.mac);
     case SheetRowMatch::Duplicate:
-      port.Note(
-          Translate("Note"),
-          FormatMac(Translate("The MAC:%s has more than one row in the excel file."), match.mac),
-          false);
+      return FormatMac(Translate("The MAC:%s has more than one row in the excel file."), match.mac);
+    case SheetRowMatch::Matched:
       break;
   }
-  return false;
+  return {};
 }
 
 }  // namespace brevant

@@ -8,9 +8,7 @@
 #include <vector>
 
 #include "records/status_store.h"
-#include "tailoring/customization_state.h"
 #include "tailoring/device_fields.h"
-#include "tailoring/operator_port.h"
 
 namespace brevant {
 
@@ -28,23 +26,25 @@ std::string SheetFileName(const std::tm& localTime);
 std::vector<std::string> SheetHeaderTexts(const DeviceFieldRecord& templateFields,
                                           bool wifiColumns);
 
-// Writes the per-device sheet: one row per target, pre-filled with the
-// template's values and each device's stored Wi-Fi names and keys. Sets
-// state.sheetPath first, then WifiColumnsFlag from the first target's stored
-// names. A sheet that cannot be written gives a note and false.
-bool CreateDeviceSheet(
-    CustomizationState& state, const DeviceFieldRecord& templateFields, const DeviceLookup& lookup,
-    OperatorPort& port, const std::filesystem::path& folder = DefaultSheetFolder(),
+// "<folder>/ExcelFiels<local time>.xlsx": where a sheet made now goes.
+std::filesystem::path DeviceSheetPath(
+    const std::filesystem::path& folder,
     std::chrono::system_clock::time_point now = std::chrono::system_clock::now());
 
-// Reads every data row of state.sheetPath (up to the first empty row) into
-// state.sheetRows, laid out by the header and state.templateFields; each row
-// records which fields it took from a column. False, without a note, when the
-// file cannot be read or its header is not a sheet of this layout.
-bool ReadDeviceSheet(CustomizationState& state);
+// Writes the per-device sheet: one row per target, pre-filled with the
+// template's values and each device's stored Wi-Fi names and keys. Sets
+// WifiColumnsFlag from the first target's stored names. A sheet that cannot
+// be written is removed; false with the note to show in *note.
+bool CreateDeviceSheet(const std::filesystem::path& sheet, const std::vector<std::string>& targets,
+                       const DeviceFieldRecord& templateFields, const DeviceLookup& lookup,
+                       std::string* note = nullptr);
 
-// Lets the operator edit the sheet. "Open excel fail!" when no editor starts.
-bool OpenDeviceSheet(const CustomizationState& state, OperatorPort& port);
+// Reads every data row of the sheet (up to the first empty row) into rows,
+// laid out by the header and the template fields; each row records which
+// fields it took from a column. False when the file cannot be read or its
+// header is not a sheet of this layout.
+bool ReadDeviceSheet(const std::filesystem::path& sheet, const DeviceFieldRecord& templateFields,
+                     std::vector<DeviceFieldRecord>& rows);
 
 // Sheet rows matched to the targets by their MAC cell (trimmed, letter case
 // ignored). Rows of devices that are not targets are ignored.
@@ -57,8 +57,7 @@ struct SheetRowMatch {
 SheetRowMatch MatchSheetRows(const std::vector<std::string>& targets,
                              const std::vector<DeviceFieldRecord>& rows);
 
-// Replaces state.sheetRows with one row per target in target order; when a
-// target has no row or two, shows a note naming it and returns false.
-bool OrderSheetRowsByTarget(CustomizationState& state, OperatorPort& port);
+// The note for a match that failed: names the MAC without a row, or with two.
+std::string SheetRowMatchNote(const SheetRowMatch& match);
 
 }  // namespace brevant

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/text.h"
 #include "i18n/language.h"
+#include "text/text.h"
 
 namespace brevant {
 
@@ -127,27 +127,33 @@ bool IsChineseCharacter(char16_t c) {
   return std::find(std::begin(marks), std::end(marks), c) != std::end(marks);
 }
 
+// The text is read like atoi, but whatever follows the number still goes into
+// the device's file: no control character may be among it.
 bool IsValidVlanId(std::string_view text) {
   const int value = AtoiLike(text);
-  return value >= 1 && value <= 4094;
+  return value >= 1 && value <= 4094 && !HasControlCharacter(text);
 }
 
 bool IsValidPppUser(std::u16string_view text) {
-  return Between(Utf8Length(text), 1, 63) && AllOf(text, [](char16_t c) { return !IsPppMark(c); });
+  return Between(Utf8Length(text), 1, 63) &&
+         AllOf(text, [](char16_t c) { return !IsPppMark(c) && !IsControlCharacter(c); });
 }
 
 bool IsValidPppPassword(std::u16string_view text) {
-  return Between(Utf8Length(text), 1, 29) && AllOf(text, [](char16_t c) { return !IsPppMark(c); });
+  return Between(Utf8Length(text), 1, 29) &&
+         AllOf(text, [](char16_t c) { return !IsPppMark(c) && !IsControlCharacter(c); });
 }
 
 bool IsValidSsid(std::u16string_view text) {
-  return !text.empty() && Between(Utf8Length(text), 1, 32) &&
-         AllOf(text, [](char16_t c) { return c != u' ' && !IsChineseCharacter(c); });
+  return !text.empty() && Between(Utf8Length(text), 1, 32) && AllOf(text, [](char16_t c) {
+    return c != u' ' && !IsChineseCharacter(c) && !IsControlCharacter(c);
+  });
 }
 
 bool IsValidWpaKey(std::u16string_view text) {
-  return Between(text.size(), 8, 63) &&
-         AllOf(text, [](char16_t c) { return c < 0x80 && c != u'"' && c != u'\'' && c != u'\\'; });
+  return Between(text.size(), 8, 63) && AllOf(text, [](char16_t c) {
+           return c >= 0x20 && c < 0x7F && c != u'"' && c != u'\'' && c != u'\\';
+         });
 }
 
 bool IsValidLoid(std::u16string_view text) {
@@ -167,7 +173,7 @@ bool IsValidPloamPassword(std::u16string_view text) {
 
 bool IsValidLoginPassword(std::u16string_view text) {
   return Between(text.size(), 1, 30) &&
-         AllOf(text, [](char16_t c) { return c < 0x80 && c != u' '; });
+         AllOf(text, [](char16_t c) { return c > 0x20 && c < 0x7F; });
 }
 
 std::optional<std::string> FirstRuleFailure(const DeviceFieldRecord& row) {
@@ -204,16 +210,6 @@ std::optional<std::string> FirstRuleFailure(const DeviceFieldRecord& row) {
   if (!IsValidLoginPassword(Utf8ToUtf16(row.loginPassword)))
     return translated(kLoginPattern);
   return std::nullopt;
-}
-
-bool ValidateSheetRows(const std::vector<DeviceFieldRecord>& rows, OperatorPort& port) {
-  for (const DeviceFieldRecord& row : rows) {
-    if (auto message = FirstRuleFailure(row)) {
-      port.Note(Translate("Note"), *message, false);
-      return false;
-    }
-  }
-  return true;
 }
 
 }  // namespace brevant

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "tailoring/device_fields.h"
-#include "tailoring/operator_port.h"
 
 namespace brevant {
 
@@ -30,9 +29,5 @@ bool IsValidLoginPassword(std::u16string_view text);
 // fixed test order; nothing when the row passes. A field is tested when it
 // came from a column of the sheet (the account fields always).
 std::optional<std::string> FirstRuleFailure(const DeviceFieldRecord& row);
-
-// Tests the rows in order; the first failure's message goes to a note and
-// the answer is false.
-bool ValidateSheetRows(const std::vector<DeviceFieldRecord>& rows, OperatorPort& port);
 
 }  // namespace brevant

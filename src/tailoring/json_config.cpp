@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "app/exe_dir.h"
-#include "app/text.h"
 #include "i18n/language.h"
 #include "tailoring/file_bytes.h"
 #include "tailoring/xml_config.h"
+#include "text/text.h"
 
 namespace brevant {
 
@@ -579,23 +579,27 @@ std::filesystem::path DefaultJsonFolder() {
   return ExecutableDirectory() / "ModifyJson";
 }
 
-bool WriteDeviceJson(CustomizationState& state, const DeviceFieldRecord& row,
-                     const std::string& mac, OperatorPort& port,
-                     const std::filesystem::path& folder) {
+bool WriteDeviceJson(const DeviceFileSource& source, const DeviceFieldRecord& row,
+                     const std::string& mac, const std::filesystem::path& folder,
+                     std::filesystem::path* written, std::string* note) {
   const std::string stem = DeviceFileStem(mac);
-  state.perDeviceConfigPath = folder / (stem + ".json");
+  const std::filesystem::path output = folder / (stem + ".json");
+  if (written != nullptr)
+    *written = output;
   if (stem.empty() || stem.find('/') != std::string::npos || stem == "." || stem == "..") {
-    port.Note(Translate("Note"), Translate("Failed to copy the configuration file!"), false);
+    if (note != nullptr)
+      *note = Translate("Failed to copy the configuration file!");
     return false;
   }
   // A copy that failed would leave an older file to be rewritten and sent.
-  if (!CopyConfigurationFile(state.chosenConfigPath, state.perDeviceConfigPath, port))
+  if (!CopyConfigurationFile(source.chosen, output, note))
     return false;
-  if (state.sheetPath.empty())
+  if (!source.tailored)
     return true;
   std::string error;
-  if (!RewriteJson(state.perDeviceConfigPath, row, error)) {
-    port.Note(Translate("Note"), Translate(error), false);
+  if (!RewriteJson(output, row, error)) {
+    if (note != nullptr)
+      *note = Translate(error);
     return false;
   }
   return true;

@@ -5,9 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "tailoring/customization_state.h"
 #include "tailoring/device_fields.h"
-#include "tailoring/operator_port.h"
 
 namespace brevant {
 
@@ -62,11 +60,11 @@ bool RewriteJsonText(const std::string& text, const DeviceFieldRecord& row, std:
 // ModifyJson/ beside the executable.
 std::filesystem::path DefaultJsonFolder();
 
-// Makes <folder>/<MAC without colons>.json: a copy of the chosen file,
-// rewritten from the row while a sheet is in use. Sets
-// state.perDeviceConfigPath. A file that cannot be made gives a note and false.
-bool WriteDeviceJson(CustomizationState& state, const DeviceFieldRecord& row,
-                     const std::string& mac, OperatorPort& port,
-                     const std::filesystem::path& folder = DefaultJsonFolder());
+// Makes <folder>/<MAC without colons>.json into *written: a copy of the
+// chosen file, rewritten from the row when the source is tailored. False,
+// with the note to show in *note, when the file cannot be made.
+bool WriteDeviceJson(const DeviceFileSource& source, const DeviceFieldRecord& row,
+                     const std::string& mac, const std::filesystem::path& folder,
+                     std::filesystem::path* written, std::string* note = nullptr);
 
 }  // namespace brevant

@@ -10,7 +10,7 @@
 #include <pugixml.hpp>
 #include <vector>
 
-#include "app/text.h"
+#include "text/text.h"
 
 namespace brevant {
 

@@ -1,6 +1,6 @@
 #include "tailoring/xml_config.h"
 
-#include "app/text.h"
+#include "text/text.h"
 
 #include <algorithm>
 #include <optional>
@@ -377,7 +377,7 @@ std::filesystem::path DefaultXmlFolder() {
 }
 
 bool CopyConfigurationFile(const std::filesystem::path& source,
-                           const std::filesystem::path& destination, OperatorPort& port) {
+                           const std::filesystem::path& destination, std::string* note) {
   std::error_code error;
   // Copying a file onto itself (the chosen file already is the device's) is done.
   if (std::filesystem::equivalent(source, destination, error))
@@ -387,24 +387,25 @@ bool CopyConfigurationFile(const std::filesystem::path& source,
   // the operators share the folder and rewrite each other's files.
   std::string bytes;
   if (!ReadFileBytes(source, bytes) || !WriteFileBytes(destination, bytes)) {
-    port.Note(Translate("Note"),
-              Translate("Failed to copy the configuration file!") + "\n" + destination.string(),
-              false);
+    if (note != nullptr)
+      *note = Translate("Failed to copy the configuration file!") + "\n" + destination.string();
     return false;
   }
   return true;
 }
 
-bool WriteDeviceXml(CustomizationState& state, const DeviceFieldRecord& row, const std::string& mac,
-                    OperatorPort& port, const std::filesystem::path& folder) {
-  const std::string name = DeviceFileStem(mac) + ".xml";
-  state.perDeviceConfigPath = folder / name;
+bool WriteDeviceXml(const DeviceFileSource& source, const DeviceFieldRecord& row,
+                    const std::string& mac, const std::filesystem::path& folder,
+                    std::filesystem::path* written, std::string* note) {
+  const std::filesystem::path output = folder / (DeviceFileStem(mac) + ".xml");
+  if (written != nullptr)
+    *written = output;
   const bool plain = IsPlainFileName(DeviceFileStem(mac));
-  if (state.sheetPath.empty() && plain)
-    return CopyConfigurationFile(state.chosenConfigPath, state.perDeviceConfigPath, port);
-  if (!plain || !RewriteXml(state.templateFields.dualBand, row, state.chosenConfigPath,
-                            state.perDeviceConfigPath)) {
-    port.Note(Translate("Note"), Translate("Modify New Xml file fail!"), false);
+  if (!source.tailored && plain)
+    return CopyConfigurationFile(source.chosen, output, note);
+  if (!plain || !RewriteXml(source.dualBand, row, source.chosen, output)) {
+    if (note != nullptr)
+      *note = Translate("Modify New Xml file fail!");
     return false;
   }
   return true;

@@ -4,9 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "tailoring/customization_state.h"
 #include "tailoring/device_fields.h"
-#include "tailoring/operator_port.h"
 
 namespace brevant {
 
@@ -36,15 +34,16 @@ bool RewriteXml(bool dualBand, const DeviceFieldRecord& row, const std::filesyst
 // ModifyXml/ beside the executable.
 std::filesystem::path DefaultXmlFolder();
 
-// Makes <folder>/<MAC without colons>.xml: rewritten from the row while a
-// sheet is in use, else a plain copy of the chosen file. Sets
-// state.perDeviceConfigPath. A file that cannot be made gives a note and false.
-bool WriteDeviceXml(CustomizationState& state, const DeviceFieldRecord& row, const std::string& mac,
-                    OperatorPort& port, const std::filesystem::path& folder = DefaultXmlFolder());
+// Makes <folder>/<MAC without colons>.xml into *written: rewritten from the
+// row when the source is tailored, else a plain copy of the chosen file.
+// False, with the note to show in *note, when the file cannot be made.
+bool WriteDeviceXml(const DeviceFileSource& source, const DeviceFieldRecord& row,
+                    const std::string& mac, const std::filesystem::path& folder,
+                    std::filesystem::path* written, std::string* note = nullptr);
 
 // Shared by the XML and JSON per-device files: copies the chosen file over
-// the device's, with a note when that fails.
+// the device's; false, with the note to show, when that fails.
 bool CopyConfigurationFile(const std::filesystem::path& source,
-                           const std::filesystem::path& destination, OperatorPort& port);
+                           const std::filesystem::path& destination, std::string* note = nullptr);
 
 }  // namespace brevant

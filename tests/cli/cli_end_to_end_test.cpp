@@ -130,13 +130,25 @@ class CliTest : public testing::TestBedTest {
     return root;
   }
 
-  std::string Today() const {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char date[32];
-    std::strftime(date, sizeof date, "%Y-%m-%d", &local);
-    return date;
+  // The result log of a run: the folder of the day it started, or of the
+  // next day for a run across midnight. Take `started` before the run.
+  static std::time_t Now() { return std::time(nullptr); }
+  std::string ResultLog(std::time_t started, const char* file) const {
+    std::tm day{};
+    localtime_r(&started, &day);
+    for (int next = 0; next < 2; ++next) {
+      std::tm date = day;
+      date.tm_mday += next;
+      date.tm_isdst = -1;
+      std::mktime(&date);
+      char text[32];
+      std::strftime(text, sizeof text, "%Y-%m-%d", &date);
+      const auto path = bundle_ / "Log" / text / file;
+      if (std::filesystem::exists(path))
+        return ReadBytes(path);
+    }
+    ADD_FAILURE() << "no " << file << " of the run's day or the next";
+    return {};
   }
 
   int Lines(const std::string& text, const std::string& needle) const {
@@ -172,6 +184,7 @@ TEST_F(CliTest, DeliversToThreeDevicesAndReportsTheOneThatFailed) {
   const CliRun run = Cli({"deliver"});  // usage first: nothing sent
   EXPECT_EQ(run.status, 2);
   args.insert(args.begin(), "deliver");
+  const std::time_t started = Now();
   const CliRun result = Cli(args);
   ASSERT_EQ(result.status, 1) << result.err << result.out;
   EXPECT_EQ(result.err, "");  // --quiet
@@ -181,15 +194,17 @@ TEST_F(CliTest, DeliversToThreeDevicesAndReportsTheOneThatFailed) {
   std::map<std::string, Json::Value> byMac;
   for (const auto& d : doc["devices"])
     byMac[d["mac"].asString()] = d;
+  EXPECT_EQ(doc["schema"].asInt(), 1);
+  EXPECT_EQ(doc["exit"].asInt(), 1);
   EXPECT_EQ(byMac[kA]["verdict"].asString(), "success");
-  EXPECT_EQ(byMac[kA]["para"]["code"].asInt(), 2);
+  EXPECT_EQ(byMac[kA]["configuration"]["code"].asInt(), 2);
   EXPECT_EQ(byMac[kA]["logo"]["code"].asInt(), 2);
   EXPECT_EQ(byMac[kB]["verdict"].asString(), "failed");
-  EXPECT_EQ(byMac[kB]["para"]["code"].asInt(), 3);
-  EXPECT_EQ(byMac[kB]["para"]["text"].asString(), "Operate fail");
+  EXPECT_EQ(byMac[kB]["configuration"]["code"].asInt(), 3);
+  EXPECT_EQ(byMac[kB]["configuration"]["text"].asString(), "Operate fail");
   EXPECT_EQ(byMac[kC]["verdict"].asString(), "success");
-  EXPECT_EQ(doc["successes"].asInt(), 2);
-  EXPECT_EQ(doc["failures"].asInt(), 1);
+  EXPECT_EQ(doc["succeeded"].asInt(), 2);
+  EXPECT_EQ(doc["failed"].asInt(), 1);
 
   // What each device received is the file, byte for byte.
   for (const auto& mac : {kA, kB, kC}) {
@@ -198,8 +213,8 @@ TEST_F(CliTest, DeliversToThreeDevicesAndReportsTheOneThatFailed) {
     EXPECT_FALSE(std::filesystem::exists(out_ / Hex(mac) / "errors.txt"))
         << ReadBytes(out_ / Hex(mac) / "errors.txt");
   }
-  const std::string success = ReadBytes(bundle_ / "Log" / Today() / "Success.txt");
-  const std::string fail = ReadBytes(bundle_ / "Log" / Today() / "Fail.txt");
+  const std::string success = ResultLog(started, "Success.txt");
+  const std::string fail = ResultLog(started, "Fail.txt");
   EXPECT_EQ(success.rfind("MAC\t\t\tType\t\tDate\n\r\n", 0), 0u);
   EXPECT_EQ(Lines(success, kA + "\t"), 2);
   EXPECT_EQ(Lines(success, kC + "\t"), 2);
@@ -269,6 +284,7 @@ TEST_F(CliTest, AntiTheftWithOneMismatchingLockCode) {
   args.insert(args.begin(), "antitheft");
   args.insert(args.end(), {"--all", "--lock-code", "abc", "--ac-name", "ac one", "--dns1",
                            "8.8.8.8", "--json", "--watch", "20"});
+  const std::time_t started = Now();
   const CliRun run = Cli(args);
   ASSERT_EQ(run.status, 1) << run.err << run.out;
   const Json::Value doc = Parse(run.out);
@@ -282,7 +298,7 @@ TEST_F(CliTest, AntiTheftWithOneMismatchingLockCode) {
       R"({"Lockcode":"abc","Enable":"1","ACName":"ac one","DNS1":"8.8.8.8","DNS2":"0.0.0.0"})";
   for (const auto& mac : {kA, kB, kC})
     EXPECT_EQ(ReadBytes(out_ / Hex(mac) / "JSON_CMD_DATA"), command);
-  const std::string fail = ReadBytes(bundle_ / "Log" / Today() / "Fail.txt");
+  const std::string fail = ResultLog(started, "Fail.txt");
   EXPECT_EQ(Lines(fail, kC + "\tJSON_CMD_DATA\t"), 1) << fail;
   // Progress went to standard error, a line per change.
   EXPECT_NE(run.err.find(kC + " antitheft: Lockcode mismatch"), std::string::npos) << run.err;

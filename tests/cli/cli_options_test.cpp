@@ -27,33 +27,39 @@ TEST(CliOptions, RefusesUsageErrorsWithAClearMessage) {
   const BadCase cases[] = {
       {"", "a command is needed (see brevant-cli --help)"},
       {"frobnicate", "unknown command \"frobnicate\" (see brevant-cli --help)"},
-      {"scan", "scan needs --adapter IFNAME (brevant-cli adapters lists them)"},
-      {"deliver --adapter e0 --logo l.png", "deliver needs either --all or --devices MAC[,MAC...]"},
+      {"scan", "--adapter is required (see brevant-cli scan --help)"},
+      {"deliver --adapter e0 --logo l.png",
+       "deliver needs either --all or --devices MAC[,MAC...] (see brevant-cli deliver --help)"},
       {"deliver --adapter e0 --all --devices C8:3A:35:A1:B2:C3 --logo l.png",
-       "deliver needs either --all or --devices MAC[,MAC...]"},
-      {"deliver --adapter e0 --all", "deliver needs --logo FILE, --config FILE or both"},
+       "deliver needs either --all or --devices MAC[,MAC...] (see brevant-cli deliver --help)"},
+      {"deliver --adapter e0 --all",
+       "deliver needs --logo FILE, --config FILE or both (see brevant-cli deliver --help)"},
       {"deliver --adapter e0 --all --logo l.png --sheet s.xlsx",
-       "--sheet goes with --config: it tailors that file"},
+       "--sheet goes with --config: it tailors that file (see brevant-cli deliver --help)"},
       {"deliver --adapter e0 --devices C8:3A:35:A1:B2 --logo l.png",
        "--devices: \"C8:3A:35:A1:B2\" is no MAC address (six two-digit hexadecimal numbers "
        "separated by colons, like C8:3A:35:A1:B2:C3)"},
       {"deliver --adapter e0 --all --logo l.png --watch 0",
-       "--watch needs a number of seconds from 1 to 86400, not \"0\""},
+       "--watch: Value 0 not in range 1 to 86400 (see brevant-cli deliver --help)"},
       {"deliver --adapter e0 --all --logo l.png --watch 5s",
-       "--watch needs a number of seconds from 1 to 86400, not \"5s\""},
-      {"deliver --adapter e0 --all --logo", "--logo needs a value"},
-      {"deliver --adapter e0 --all --logo a --logo b", "--logo is given twice"},
+       "--watch: Value 5s not in range 1 to 86400 (see brevant-cli deliver --help)"},
+      {"deliver --adapter e0 --all --logo",
+       "--logo: 1 required FILE missing (see brevant-cli deliver --help)"},
+      {"deliver --adapter e0 --all --logo a --logo b",
+       "--logo: At Most 1 required but received 2 (see brevant-cli deliver --help)"},
       {"scan --adapter e0 --lock-code x",
-       "brevant-cli scan takes no option --lock-code (see brevant-cli scan --help)"},
-      {"scan --adapter e0 extra", "unexpected argument \"extra\" (see brevant-cli scan --help)"},
-      {"scan --adapter e0 --json=yes", "--json takes no value"},
-      {"sheet --adapter e0 --all", "sheet needs --config FILE"},
-      {"antitheft --adapter e0 --all", "antitheft needs --lock-code CODE"},
-      {"template", "template needs list, save NAME or delete NAME"},
-      {"template rename x", "template rename: unknown; use list, save or delete"},
-      {"template save", "template save needs one NAME"},
-      {"template list --off", "--off, --ac-name, --dns1 and --dns2 go with template save"},
-      {"template delete x --json", "--json goes with template list"},
+       "unexpected arguments: --lock-code x (see brevant-cli scan --help)"},
+      {"scan --adapter e0 extra", "unexpected argument: extra (see brevant-cli scan --help)"},
+      {"sheet --adapter e0 --all", "--config is required (see brevant-cli sheet --help)"},
+      {"antitheft --adapter e0 --all",
+       "--lock-code is required (see brevant-cli antitheft --help)"},
+      {"antitheft --adapter e0 --all --lock-code a --on --off",
+       "--on and --off exclude each other (see brevant-cli antitheft --help)"},
+      {"template", "A subcommand is required (see brevant-cli template --help)"},
+      {"template rename x", "A subcommand is required (see brevant-cli template --help)"},
+      {"template save", "NAME is required (see brevant-cli template save --help)"},
+      {"template list --off", "unexpected argument: --off (see brevant-cli template list --help)"},
+      {"help frob", "help: there is no command \"frob\" (see brevant-cli --help)"},
   };
   for (const auto& c : cases) {
     const ParseResult result = ParseCliArguments(Words(c.line));
@@ -66,47 +72,59 @@ TEST(CliOptions, ReadsEveryOptionOfItsCommand) {
   const ParseResult deliver = ParseCliArguments(
       Words("deliver --adapter=veth0 --devices c8:3a:35:a1:b2:c3,C8:3A:35:A1:B2:C4 "
             "--devices C8:3A:35:A1:B2:C3 --logo l.png --config c.xml --sheet s.xlsx --watch 15 "
-            "--json --quiet --tick-ms 250"));
+            "--csv r.csv --json --quiet --tick-ms 250"));
   ASSERT_TRUE(deliver.ok) << deliver.error;
   const CliOptions& o = deliver.options;
+  EXPECT_EQ(o.command, "deliver");
   EXPECT_EQ(o.adapter, "veth0");
   EXPECT_EQ(o.devices, (std::vector<std::string>{"C8:3A:35:A1:B2:C3", "C8:3A:35:A1:B2:C4"}));
   EXPECT_EQ(o.logo, "l.png");
   EXPECT_EQ(o.config, "c.xml");
   EXPECT_EQ(o.sheet, "s.xlsx");
+  EXPECT_EQ(o.csv, "r.csv");
   EXPECT_EQ(o.watchSeconds, 15);
   EXPECT_TRUE(o.json && o.quiet);
   EXPECT_EQ(o.tickMs, 250);
 
   const ParseResult anti = ParseCliArguments(
-      {"antitheft", "--adapter", "e0", "--all", "--lock-code", "abc", "--off", "--ac-name",
-       "ac one", "--dns1", "8.8.8.8", "--dns2", "::1", "--template", "site A"});
+      {"antitheft", "--adapter", "e0", "--all", "--lock-code", "abc", "--on", "--ac-name", "ac one",
+       "--dns1", "8.8.8.8", "--dns2", "::1", "--template", "site A"});
   ASSERT_TRUE(anti.ok) << anti.error;
-  EXPECT_TRUE(anti.options.all && anti.options.off);
+  EXPECT_TRUE(anti.options.all);
+  EXPECT_EQ(anti.options.switchOn, true);
   EXPECT_EQ(anti.options.lockCode, "abc");
   EXPECT_EQ(anti.options.acName, "ac one");
+  EXPECT_EQ(anti.options.dns2, "::1");
   EXPECT_EQ(anti.options.loadTemplate, "site A");
   EXPECT_EQ(anti.options.watchSeconds, 60);  // the default
+  EXPECT_FALSE(anti.options.csv);
 
   const ParseResult save = ParseCliArguments({"template", "save", " padded ", "--off"});
   ASSERT_TRUE(save.ok) << save.error;
+  EXPECT_EQ(save.options.command, "template");
   EXPECT_EQ(save.options.subcommand, "save");
   EXPECT_EQ(save.options.templateName, " padded ");
+  EXPECT_EQ(save.options.switchOn, false);
+  EXPECT_FALSE(ParseCliArguments({"template", "list"}).options.switchOn);
 }
 
 TEST(CliOptions, HelpForEveryCommand) {
-  for (const char* command : {"adapters", "scan", "deliver", "sheet", "antitheft", "template"}) {
-    const ParseResult result = ParseCliArguments({command, "--help"});
-    ASSERT_TRUE(result.ok);
-    EXPECT_TRUE(result.options.help);
-    EXPECT_NE(UsageText(command).find(std::string("brevant-cli ") + command), std::string::npos);
+  for (const std::string& command : CommandNames()) {
+    for (const std::vector<std::string>& asked :
+         {std::vector<std::string>{command, "--help"}, {command, "-h"}, {"help", command}}) {
+      const ParseResult result = ParseCliArguments(asked);
+      ASSERT_TRUE(result.ok) << result.error;
+      EXPECT_TRUE(result.help);
+      EXPECT_EQ(result.helpText, UsageText(command)) << command;
+    }
+    EXPECT_NE(UsageText(command).find("Usage: brevant-cli " + command), std::string::npos);
   }
-  std::ostringstream out, err;
-  EXPECT_EQ(RunCli({"--help"}, out, err), kExitSuccess);
-  EXPECT_NE(out.str().find("Commands:"), std::string::npos);
-  EXPECT_EQ(RunCli({"scan"}, out, err), kExitBadInput);
-  EXPECT_EQ(err.str(),
-            "brevant-cli: scan needs --adapter IFNAME (brevant-cli adapters lists them)\n");
+  // Help wins over whatever else is missing or wrong after it.
+  EXPECT_TRUE(ParseCliArguments({"deliver", "--help", "--watch", "0"}).help);
+  const ParseResult general = ParseCliArguments({"--help"});
+  ASSERT_TRUE(general.ok && general.help);
+  EXPECT_EQ(general.helpText, UsageText());
+  EXPECT_NE(general.helpText.find("Commands:"), std::string::npos);
 }
 
 TEST(CliFiles, LogosAndConfigurationsThatCannotBeDeliveredAreRefused) {

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <atomic>
+#include <fstream>
+#include <future>
 #include <thread>
 
 #include "link/result_log.h"
@@ -205,6 +209,22 @@ TEST(SendFile, UnreadableShrinkingOrMissingFilesFail) {
   EXPECT_EQ(shrinking.Sent().size(), 1u);
 }
 
+TEST(SendFile, AFifoIsRefusedWithoutBlockingTheJob) {
+  TempDir dir;
+  const auto fifo = dir / "pipe.xml";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  FakeLink link(Acknowledge);
+  auto sent = std::async(std::launch::async, [&] {
+    return SendFile(link, LogoTemplate(), LOG_DATA, fifo.string(), FastTiming());
+  });
+  if (sent.wait_for(10s) != std::future_status::ready) {
+    ADD_FAILURE() << "SendFile blocked on a FIFO";
+    std::ofstream writer(fifo);  // lets the blocked open go on
+  }
+  EXPECT_FALSE(sent.get());
+  EXPECT_TRUE(link.Sent().empty());
+}
+
 TEST(SendFile, AFileDeletedWhileItIsSentStillGoesOutWhole) {
   TempDir dir;
   const auto path = dir.Write("vanishes.xml", Pattern(5000));
@@ -268,18 +288,31 @@ TEST(DeliveryJob, TextsLongerThanTheirFieldsAreRefusedBeforeAnything) {
     EXPECT_EQ(job.CheckFields().empty(), fits);
 
   int starts = 0;
-  DeliveryContext context;
+  TempDir dir;
+  CSqlManagement store(dir / "data.db");
+  FakeLink link;
+  DeliveryContext context{&link, &store, {}, {}};
   context.startThread = [&](std::function<void()>) { return ++starts, true; };
   std::string error;
   EXPECT_FALSE(StartDeliveryJob(cases[4].first, context, &error));
   EXPECT_EQ(error, "command text longer than 511 bytes");
+  // A job needs its link and its store; without them it would crash on its thread.
+  for (const DeliveryContext& missing :
+       {DeliveryContext{nullptr, &store, {}, context.startThread},
+        DeliveryContext{&link, nullptr, {}, context.startThread}}) {
+    EXPECT_FALSE(StartDeliveryJob(cases[0].first, missing, &error));
+    EXPECT_EQ(error, "no link or no store for the job");
+  }
   EXPECT_EQ(starts, 0);
 }
 
 TEST(DeliveryJob, ThreadStartIsTriedFiveTimes) {
   DeliveryJob job{kDevice, kAdapter, KIND_COMMAND, "", "", "{}"};
+  TempDir dir;
+  CSqlManagement store(dir / "data.db");
+  FakeLink link;
   int attempts = 0;
-  DeliveryContext refusing;
+  DeliveryContext refusing{&link, &store, {}, {}};
   refusing.startThread = [&](std::function<void()>) { return ++attempts, false; };
   EXPECT_FALSE(StartDeliveryJob(job, refusing));
   EXPECT_EQ(attempts, 5);
@@ -287,7 +320,7 @@ TEST(DeliveryJob, ThreadStartIsTriedFiveTimes) {
 
   attempts = 0;
   std::function<void()> body;
-  DeliveryContext lateSuccess;
+  DeliveryContext lateSuccess{&link, &store, {}, {}};
   lateSuccess.startThread = [&](std::function<void()> b) {
     if (++attempts < 5)
       return false;
@@ -306,6 +339,22 @@ class StoreTest : public ::testing::Test {
     ASSERT_TRUE(store_->IsOpen());
     ASSERT_TRUE(store_->InsertOrUpdateDevice(
         DiscoveredDevice{kDeviceText, "2025-03-05 10:00:00", "", "", "", ""}));
+  }
+  // A job of a new delivery of the category's kind, as a delivery page makes it.
+  DeliveryJob Job(std::int32_t kind, const std::string& file, std::uint16_t category) {
+    EXPECT_TRUE(store_->ResetStatuses());
+    EXPECT_TRUE(category == PARA_DATA  ? store_->SetParaStatus(kDeviceText, OPERATING)
+                : category == LOG_DATA ? store_->SetLogoStatus(kDeviceText, OPERATING)
+                                       : store_->SetAntiTheftStatus(kDeviceText, OPERATING));
+    DeliveryJob job{kDevice, kAdapter, kind, file, file, ""};
+    job.delivery = store_->DeliveryGeneration(kDeviceText);
+    EXPECT_NE(job.delivery, 0u);
+    return job;
+  }
+  // A delivery of the category's kind whose last frame has gone out.
+  void AwaitingResult(std::uint16_t category) {
+    Job(KIND_LOGO, "", category);
+    store_->AwaitDeviceResult(category, kDeviceText, 0);
   }
   ap_info_stu Row() {
     std::vector<ap_info_stu> rows;
@@ -384,16 +433,102 @@ TEST_F(StoreTest, AResultThatOvertakesTheLastAcknowledgementIsKept) {
     Acknowledge(l, f);
   });
   DeliveryContext context{&link, store_.get(), FastTiming(), {}};
-  ASSERT_TRUE(store_->SetParaStatus(kDeviceText, OPERATING));
-  RunDeliveryJob(DeliveryJob{kDevice, kAdapter, KIND_CONFIG, file, "", ""}, context);
+  RunDeliveryJob(Job(KIND_CONFIG, file, PARA_DATA), context);
   EXPECT_EQ(Row().paraStatus, OPERATE_SUCCESS);
 
   // Without a result first, the end of the transfer is written as ever.
   FakeLink plain(Acknowledge);
   DeliveryContext plainContext{&plain, store_.get(), FastTiming(), {}};
-  ASSERT_TRUE(store_->SetParaStatus(kDeviceText, OPERATING));
-  RunDeliveryJob(DeliveryJob{kDevice, kAdapter, KIND_CONFIG, file, "", ""}, plainContext);
+  RunDeliveryJob(Job(KIND_CONFIG, file, PARA_DATA), plainContext);
   EXPECT_EQ(Row().paraStatus, TRANSMIT_FINISH);
+}
+
+TEST_F(StoreTest, ALateResultOfAnEarlierDeliveryNeitherShowsNorHidesThisOnesFailure) {
+  // Three chunks: the device acknowledges the first, then falls silent. While
+  // the first goes out, its success of the delivery before arrives.
+  const auto file = dir_.Write("f.bin", Pattern(2500)).string();
+  TempDir logs;
+  ResultLog log(logs.path());
+  std::vector<std::int32_t> seen;
+  std::vector<std::string> lines;
+  SetDiagnosticSink([&](const std::string& text) { lines.push_back(text); });
+  FakeLink link([&](FakeLink& l, const LinkFrame& f) {
+    if (f.sequence() == 1) {
+      HandleDeviceResult(MakeResult(kAdapter, kDevice, PARA_DATA, OP_PARA_OK), *store_, log);
+      seen.push_back(Row().paraStatus);
+      Acknowledge(l, f);
+    }
+  });
+  DeliveryContext context{&link, store_.get(), FastTiming(), {}};
+  RunDeliveryJob(Job(KIND_CONFIG, file, PARA_DATA), context);
+  SetDiagnosticSink({});
+  EXPECT_EQ(seen, (std::vector<std::int32_t>{OPERATING}));
+  EXPECT_EQ(Row().paraStatus, TRANSMIT_FAIL);
+  EXPECT_EQ(store_->EvaluateDevice(kDeviceText), RESULT_FAILED);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find("PARA_DATA success of " + kDeviceText + " not recorded"),
+            std::string::npos)
+      << lines[0];
+}
+
+TEST_F(StoreTest, ResultsOfAKindThisDeliveryDoesNotSendCountForNothing) {
+  // An anti-theft delivery; the configuration success of an earlier one would
+  // otherwise make the device a success whatever the lock code did.
+  TempDir logs;
+  ResultLog log(logs.path());
+  FakeLink link([&](FakeLink& l, const LinkFrame& f) {
+    HandleDeviceResult(MakeResult(kAdapter, kDevice, PARA_DATA, OP_PARA_OK), *store_, log);
+    l.Deliver(MakeAcknowledgement(kAdapter, kDevice, JSON_CMD_DATA, 1));
+    HandleDeviceResult(MakeResult(kAdapter, kDevice, JSON_CMD_DATA, OP_CMD_FAIL), *store_, log);
+    (void)f;
+  });
+  DeliveryContext context{&link, store_.get(), FastTiming(), {}};
+  DeliveryJob job = Job(KIND_COMMAND, "", JSON_CMD_DATA);
+  job.commandText = "{}";
+  RunDeliveryJob(job, context);
+  const ap_info_stu row = Row();
+  EXPECT_EQ(row.paraStatus, WAIT_OPERATE);
+  EXPECT_EQ(row.antiTheftStatus, LOCKCODE_MISMATCH);
+  EXPECT_EQ(store_->EvaluateDevice(kDeviceText), RESULT_FAILED);
+}
+
+TEST_F(StoreTest, AJobOfAnEarlierDeliveryDoesNotWriteOverTheNextOne) {
+  const auto file = dir_.Write("f.bin", Pattern(100)).string();
+  const DeliveryJob earlier = Job(KIND_CONFIG, file, PARA_DATA);
+  const DeliveryJob current = Job(KIND_CONFIG, file, PARA_DATA);
+  ASSERT_NE(earlier.delivery, current.delivery);
+  FakeLink link(Acknowledge);
+  DeliveryContext context{&link, store_.get(), FastTiming(), {}};
+  RunDeliveryJob(earlier, context);
+  EXPECT_EQ(Row().paraStatus, OPERATING);
+  RunDeliveryJob(current, context);
+  EXPECT_EQ(Row().paraStatus, TRANSMIT_FINISH);
+}
+
+TEST_F(StoreTest, StoppingEndsTheRunningJobsOnlyAndLaterJobsRunNormally) {
+  const auto file = dir_.Write("f.bin", Pattern(3000)).string();
+  // A silent device: only the stop can end this job within the test's time.
+  FakeLink silent;
+  DeliveryTiming slow = FastTiming();
+  slow.resendAfter = 200ms;
+  slow.sendings = 10000;
+  DeliveryContext silentContext{&silent, store_.get(), slow, {}};
+  ASSERT_TRUE(StartDeliveryJob(Job(KIND_LOGO, file, LOG_DATA), silentContext));
+  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  while (silent.Sent().empty() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(1ms);
+  ASSERT_FALSE(silent.Sent().empty());
+  StopDeliveryJobs();
+  ASSERT_TRUE(WaitForDeliveryJobs(std::chrono::steady_clock::now() + 10s));
+  EXPECT_EQ(Row().logoStatus, TRANSMIT_FAIL);
+
+  // A job started after the stop runs to its end.
+  FakeLink answering(Acknowledge);
+  DeliveryContext context{&answering, store_.get(), FastTiming(), {}};
+  ASSERT_TRUE(StartDeliveryJob(Job(KIND_LOGO, file, LOG_DATA), context));
+  ASSERT_TRUE(WaitForDeliveryJobs(std::chrono::steady_clock::now() + 10s));
+  EXPECT_EQ(Row().logoStatus, TRANSMIT_FINISH);
+  EXPECT_EQ(Reassemble(answering.Sent()), Pattern(3000));
 }
 
 TEST_F(StoreTest, AResultWhoseLogLineIsLostStillSetsTheStatus) {
@@ -407,6 +542,7 @@ TEST_F(StoreTest, AResultWhoseLogLineIsLostStillSetsTheStatus) {
   // A folder where the day's file should be: it cannot be opened for appending.
   std::filesystem::create_directories(logs.path() / "Log" / date / "Success.txt");
   std::vector<std::string> lines;
+  AwaitingResult(LOG_DATA);
   SetDiagnosticSink([&](const std::string& text) { lines.push_back(text); });
   EXPECT_TRUE(
       HandleDeviceResult(MakeResult(kAdapter, kDevice, LOG_DATA, OP_LOGO_OK), *store_, log));
@@ -442,10 +578,12 @@ TEST_F(StoreTest, DeviceResultsWriteTheLogLineAndThenTheStatus) {
       statusWhileLogging = Row().*c.status;
       return std::time_t{1741168800};  // 2025-03-05, midday UTC
     });
-    ASSERT_TRUE(store_->ResetStatuses());
+    AwaitingResult(c.category);
+    const std::int32_t before = Row().*c.status;
+    ASSERT_NE(before, c.code) << c.opcode;
     ASSERT_TRUE(
         HandleDeviceResult(MakeResult(kAdapter, kDevice, c.category, c.opcode), *store_, log));
-    EXPECT_EQ(statusWhileLogging, WAIT_OPERATE) << c.opcode << ": the status came first";
+    EXPECT_EQ(statusWhileLogging, before) << c.opcode << ": the status came first";
     EXPECT_EQ(Row().*c.status, c.code) << c.opcode;
     std::tm local{};
     const std::time_t at = 1741168800;

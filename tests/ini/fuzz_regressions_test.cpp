@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "ini/profile.h"
+#include "text/text.h"
 
 namespace brevant {
 namespace {

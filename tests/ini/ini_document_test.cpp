@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "support/temp_dir.h"
 
 namespace brevant {
@@ -112,6 +114,32 @@ TEST(IniDocument, SaveToUnwritablePlaceFailsAndKeepsContent) {
   EXPECT_FALSE(doc.Save((dir / "missing-folder" / "c.ini").string()));
   EXPECT_EQ(doc.GetValue("s", "k", ""), "v");
   EXPECT_EQ(doc.LastErrorText(), "");
+}
+
+TEST(IniDocument, SaveRefusesWhatWouldNotReadBackAndKeepsTheFile) {
+  TempDir dir;
+  const auto file = dir.Write("t.ini", "[a]\r\nk=v\r\n\r\n");
+  using namespace std::string_literals;
+  const std::array<std::array<std::string, 3>, 4> cases = {{
+      {"b\nc", "k", "v"},
+      {"b", "k\n", "v"},
+      {"b", "k=x", "v"},
+      {"b", "k", "v\n[a]"},
+  }};
+  for (const auto& [section, key, value] : cases) {
+    CIniDocument document;
+    ASSERT_TRUE(document.Load(file.string()));
+    document.SetValue(section, key, value);
+    EXPECT_FALSE(document.Save(file.string())) << section << "/" << key << "/" << value;
+    EXPECT_EQ(ReadBytes(file), "[a]\r\nk=v\r\n\r\n");
+  }
+  // A CR or a NUL inside reads back as it was written.
+  CIniDocument document;
+  document.SetValue("c\rd", "k", "v\r\0w"s);
+  ASSERT_TRUE(document.Save(file.string()));
+  CIniDocument reloaded;
+  ASSERT_TRUE(reloaded.Load(file.string()));
+  EXPECT_EQ(reloaded.GetValue("c\rd", "k", ""), "v\r\0w"s);
 }
 
 TEST(IniDocument, SaveReportsAFullDisk) {

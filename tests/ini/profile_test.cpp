@@ -1,4 +1,5 @@
 #include "ini/profile.h"
+#include "text/text.h"
 
 #include <gtest/gtest.h>
 

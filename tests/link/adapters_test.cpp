@@ -5,12 +5,12 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/text.h"
 #include "fake_adapters.h"
 #include "link/memory_segment.h"
 #include "link/transmit_manage.h"
 #include "records/status_store.h"
 #include "support/temp_dir.h"
+#include "text/text.h"
 
 namespace brevant {
 namespace {

@@ -4,7 +4,6 @@
 
 #include <map>
 
-#include "fake_operator_port.h"
 #include "sheet_files.h"
 #include "support/temp_dir.h"
 #include "tailoring/field_rules.h"
@@ -13,7 +12,6 @@
 namespace brevant {
 namespace {
 
-using testing::FakeOperatorPort;
 using testing::Fixture;
 using testing::ReadZipPart;
 using testing::TempDir;
@@ -94,15 +92,25 @@ class DeviceSheetTest : public ::testing::Test {
   // Creates the sheet in the temp folder and reads it back.
   XlsxReader Create(const DeviceFieldRecord& templateFields, const DeviceLookup& lookup) {
     state_.templateFields = templateFields;
-    EXPECT_TRUE(CreateDeviceSheet(state_, templateFields, lookup, port_, dir_.path()));
+    state_.sheetPath = DeviceSheetPath(dir_.path());
+    EXPECT_TRUE(
+        CreateDeviceSheet(state_.sheetPath, state_.targetList, templateFields, lookup, &note_));
     XlsxReader sheet;
     EXPECT_TRUE(sheet.Open(state_.sheetPath)) << sheet.error();
     return sheet;
   }
 
+  bool Read() { return ReadDeviceSheet(state_.sheetPath, state_.templateFields, state_.sheetRows); }
+
+  // What the customization page keeps of a sheet.
+  struct {
+    std::vector<std::string> targetList;
+    std::filesystem::path sheetPath;
+    DeviceFieldRecord templateFields;
+    std::vector<DeviceFieldRecord> sheetRows;
+  } state_;
   TempDir dir_;
-  CustomizationState state_;
-  FakeOperatorPort port_;
+  std::string note_;
 };
 
 TEST_F(DeviceSheetTest, SheetHasOneRowPerTargetPrefilledFromTemplateAndStore) {
@@ -113,7 +121,7 @@ TEST_F(DeviceSheetTest, SheetHasOneRowPerTargetPrefilledFromTemplateAndStore) {
   const XlsxReader sheet = Create(OneWanTemplate(), lookup);
   EXPECT_TRUE(WifiColumnsFlag());
   EXPECT_EQ(state_.sheetPath.parent_path(), dir_.path());
-  EXPECT_TRUE(port_.notes.empty());
+  EXPECT_TRUE(note_.empty());
 
   EXPECT_EQ(RowOf(sheet, 0), (std::vector<std::string>{
                                  kMacHeader, WanNameHeader(1), "vid1", "pppUser1", "pppPassword1",
@@ -131,8 +139,9 @@ TEST_F(DeviceSheetTest, SheetHasOneRowPerTargetPrefilledFromTemplateAndStore) {
 
 TEST_F(DeviceSheetTest, SheetIsNamedByTheLocalTime) {
   state_.targetList = {kMac1};
-  ASSERT_TRUE(CreateDeviceSheet(state_, OneWanTemplate(), LookupIn({}), port_, dir_.path(),
-                                LocalTime(2025, 3, 5, 14, 7, 9)));
+  state_.sheetPath = DeviceSheetPath(dir_.path(), LocalTime(2025, 3, 5, 14, 7, 9));
+  ASSERT_TRUE(
+      CreateDeviceSheet(state_.sheetPath, state_.targetList, OneWanTemplate(), LookupIn({})));
   EXPECT_EQ(state_.sheetPath, dir_.path() / "ExcelFiels2025-03-05-14-07-09.xlsx");
   EXPECT_TRUE(std::filesystem::exists(state_.sheetPath));
 }
@@ -200,11 +209,11 @@ TEST_F(DeviceSheetTest, HeaderFollowsTheTemplateEntries) {
 TEST_F(DeviceSheetTest, ASheetThatCannotBeSavedGivesANote) {
   state_.targetList = {kMac1};
   const auto folder = dir_.path() / "missing";
-  EXPECT_FALSE(CreateDeviceSheet(state_, OneWanTemplate(), LookupIn({}), port_, folder));
+  state_.sheetPath = DeviceSheetPath(folder);
+  EXPECT_FALSE(CreateDeviceSheet(state_.sheetPath, state_.targetList, OneWanTemplate(),
+                                 LookupIn({}), &note_));
   EXPECT_EQ(state_.sheetPath.parent_path(), folder);
-  ASSERT_EQ(port_.notes.size(), 1u);
-  EXPECT_EQ(port_.notes[0].title, "Note");
-  EXPECT_TRUE(port_.notes[0].text.starts_with("Failed to save the excel file!"));
+  EXPECT_TRUE(note_.starts_with("Failed to save the excel file!")) << note_;
   EXPECT_FALSE(std::filesystem::exists(state_.sheetPath));
 }
 
@@ -221,7 +230,7 @@ TEST_F(DeviceSheetTest, AllTenWanGroupsRoundTrip) {
   t.loginPassword = "admin";
   state_.targetList = {kMac1, kMac2};
   Create(t, LookupIn({{kMac1, Stored(kMac1, "n24", "key24key24", "", "")}}));
-  ASSERT_TRUE(ReadDeviceSheet(state_));
+  ASSERT_TRUE(Read());
   ASSERT_EQ(state_.sheetRows.size(), 2u);
   for (const DeviceFieldRecord& row : state_.sheetRows) {
     EXPECT_EQ(row.wanCount, 10);
@@ -253,7 +262,7 @@ TEST_F(DeviceSheetTest, TextsSurviveTheSheetUnchanged) {
   t.loginPassword = std::string(300, 'x');
   state_.targetList = {kMac1};
   Create(t, LookupIn({}));
-  ASSERT_TRUE(ReadDeviceSheet(state_));
+  ASSERT_TRUE(Read());
   ASSERT_EQ(state_.sheetRows.size(), 1u);
   const DeviceFieldRecord& row = state_.sheetRows[0];
   EXPECT_EQ(row.pppUser[0], "a_x0041_b");
@@ -268,7 +277,7 @@ TEST_F(DeviceSheetTest, WifiColumnsAreKnownByTheirHeaderNotByTheFlag) {
          LookupIn({{kMac1, Stored(kMac1, "n24", "key24key24", "n5", "key5key5")}}));
   // A sheet made in an earlier run: the flag is clear now.
   SetWifiColumnsFlag(false);
-  ASSERT_TRUE(ReadDeviceSheet(state_));
+  ASSERT_TRUE(Read());
   ASSERT_EQ(state_.sheetRows.size(), 1u);
   const DeviceFieldRecord& row = state_.sheetRows[0];
   EXPECT_TRUE(row.columns.wifi5g);
@@ -281,7 +290,7 @@ TEST_F(DeviceSheetTest, WifiColumnsAreKnownByTheirHeaderNotByTheFlag) {
   // And a sheet without them, read while the flag is set, has none.
   Create(OneWanTemplate(), LookupIn({}));
   SetWifiColumnsFlag(true);
-  ASSERT_TRUE(ReadDeviceSheet(state_));
+  ASSERT_TRUE(Read());
   EXPECT_FALSE(state_.sheetRows[0].columns.wifi5g);
   EXPECT_FALSE(state_.sheetRows[0].columns.wifi24g);
   EXPECT_EQ(state_.sheetRows[0].loid, "tloid");
@@ -331,7 +340,7 @@ TEST_F(DeviceSheetTest, HeaderVariants) {
     state_.sheetPath = file;
     state_.templateFields = t;
     state_.sheetRows = {DeviceFieldRecord{}};
-    const bool readable = ReadDeviceSheet(state_);
+    const bool readable = Read();
     EXPECT_EQ(readable, c.readable) << c.what;
     if (readable) {
       ASSERT_EQ(state_.sheetRows.size(), 1u) << c.what;
@@ -352,7 +361,7 @@ TEST_F(DeviceSheetTest, MoreWanGroupsThanTheRecordHoldsAreRefused) {
   WriteInlineSheet(dir_.path() / "wide.xlsx", {header, {kMac1}});
   state_.sheetPath = dir_.path() / "wide.xlsx";
   state_.templateFields = t;
-  EXPECT_FALSE(ReadDeviceSheet(state_));
+  EXPECT_FALSE(Read());
 }
 
 TEST_F(DeviceSheetTest, EveryRowUpToTheFirstEmptyOneIsRead) {
@@ -368,7 +377,7 @@ TEST_F(DeviceSheetTest, EveryRowUpToTheFirstEmptyOneIsRead) {
                                                {kMac2, "stray", "", "", ""}});
   state_.sheetPath = dir_.path() / "rows.xlsx";
   state_.templateFields = t;
-  ASSERT_TRUE(ReadDeviceSheet(state_));
+  ASSERT_TRUE(Read());
   ASSERT_EQ(state_.sheetRows.size(), 4u);
   EXPECT_EQ(state_.sheetRows[0].mac, kMac3);
   EXPECT_EQ(state_.sheetRows[2].loginPassword, "only a password");
@@ -376,7 +385,7 @@ TEST_F(DeviceSheetTest, EveryRowUpToTheFirstEmptyOneIsRead) {
   EXPECT_EQ(state_.sheetRows[3].loginPassword, "p2");
 
   state_.sheetPath = dir_.path() / "absent.xlsx";
-  EXPECT_FALSE(ReadDeviceSheet(state_));
+  EXPECT_FALSE(Read());
 }
 
 TEST_F(DeviceSheetTest, SheetsSavedBySpreadsheetApplicationsAreRead) {
@@ -389,10 +398,12 @@ TEST_F(DeviceSheetTest, SheetsSavedBySpreadsheetApplicationsAreRead) {
     state_.sheetPath = Fixture(fixture);
     state_.templateFields = t;
     state_.targetList = {kMac1, kMac2};
-    ASSERT_TRUE(ReadDeviceSheet(state_));
+    ASSERT_TRUE(Read());
     // The stray row after the empty one is not read, so kMac2 has one row.
     ASSERT_EQ(state_.sheetRows.size(), 2u);
-    ASSERT_TRUE(OrderSheetRowsByTarget(state_, port_));
+    SheetRowMatch match = MatchSheetRows(state_.targetList, state_.sheetRows);
+    ASSERT_EQ(match.outcome, SheetRowMatch::Matched);
+    state_.sheetRows = std::move(match.rows);
     const DeviceFieldRecord& first = state_.sheetRows[0];
     const DeviceFieldRecord& second = state_.sheetRows[1];
     EXPECT_EQ(first.mac, " c8:3a:35:00:00:01 ");
@@ -408,8 +419,8 @@ TEST_F(DeviceSheetTest, SheetsSavedBySpreadsheetApplicationsAreRead) {
     EXPECT_EQ(second.wanCount, 2);
     EXPECT_FALSE(second.columns.vid[1]);
     EXPECT_TRUE(second.columns.wifi5g);
-    EXPECT_TRUE(ValidateSheetRows(state_.sheetRows, port_));
-    EXPECT_TRUE(port_.notes.empty());
+    for (const DeviceFieldRecord& row : state_.sheetRows)
+      EXPECT_EQ(FirstRuleFailure(row), std::nullopt);
   }
 }
 
@@ -445,44 +456,6 @@ TEST(SheetRowMatch, RowsAreMatchedToTargetsByMac) {
   // Two rows of a device that is not a target do not matter.
   twice.push_back(RowFor("11:22:33:44:55:66", "again"));
   EXPECT_EQ(MatchSheetRows({kMac1}, twice).outcome, SheetRowMatch::Matched);
-}
-
-TEST(SheetRowMatch, OrderingNotesTheTargetWithoutARow) {
-  CustomizationState state;
-  state.targetList = {kMac1, kMac2};
-  state.sheetRows = {RowFor(kMac1, "a")};
-  FakeOperatorPort port;
-  EXPECT_FALSE(OrderSheetRowsByTarget(state, port));
-  EXPECT_EQ(port.LastText(), "The MAC:" + kMac2 + " has no row in the excel file.");
-  EXPECT_EQ(state.sheetRows.size(), 1u);
-
-  state.sheetRows = {RowFor(kMac1, "a"), RowFor(kMac2, "b"), RowFor(kMac1, "c")};
-  EXPECT_FALSE(OrderSheetRowsByTarget(state, port));
-  EXPECT_EQ(port.LastText(), "The MAC:" + kMac1 + " has more than one row in the excel file.");
-  EXPECT_EQ(port.notes.size(), 2u);
-}
-
-TEST(OpenDeviceSheet, ReportsHowTheEditEnded) {
-  CustomizationState state;
-  state.sheetPath = "/tmp/sheet.xlsx";
-  const std::pair<OperatorPort::SheetEdit, bool> cases[] = {
-      {OperatorPort::SheetEdit::Edited, true},
-      {OperatorPort::SheetEdit::StartFailed, false},
-      {OperatorPort::SheetEdit::NotWaited, false},
-  };
-  for (const auto& [edit, result] : cases) {
-    FakeOperatorPort port;
-    port.edit = edit;
-    EXPECT_EQ(OpenDeviceSheet(state, port), result);
-    ASSERT_EQ(port.edited.size(), 1u);
-    EXPECT_EQ(port.edited[0], state.sheetPath);
-    if (edit == OperatorPort::SheetEdit::StartFailed) {
-      ASSERT_EQ(port.notes.size(), 1u);
-      EXPECT_EQ(port.notes[0].text, "Open excel fail!");
-    } else {
-      EXPECT_TRUE(port.notes.empty());
-    }
-  }
 }
 
 }  // namespace

@@ -5,14 +5,12 @@
 
 #include <optional>
 
-#include "fake_operator_port.h"
 #include "sheet_files.h"
 #include "support/temp_dir.h"
 
 namespace brevant {
 namespace {
 
-using testing::FakeOperatorPort;
 using testing::Fixture;
 using testing::ReadBytes;
 using testing::TempDir;
@@ -381,23 +379,22 @@ TEST(JsonDocument, RootAndSaveFollowTheLoadedFlag) {
 
 class DeviceJsonTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::filesystem::create_directory(dir_ / "ModifyJson");
-    state_.chosenConfigPath = Fixture("config.json");
+  void SetUp() override { std::filesystem::create_directory(dir_ / "ModifyJson"); }
+  bool Write(const std::filesystem::path& folder) {
+    return WriteDeviceJson(source_, Row(), "C8:3A:35:A1:B2:C3", folder, &written_, &note_);
   }
   TempDir dir_;
-  CustomizationState state_;
-  FakeOperatorPort port_;
+  DeviceFileSource source_{Fixture("config.json")};
+  std::filesystem::path written_;
+  std::string note_;
 };
 
 TEST_F(DeviceJsonTest, WithASheetTheDeviceGetsItsRewrittenFile) {
-  state_.sheetPath = dir_ / "sheet.xlsx";
-  ASSERT_TRUE(WriteDeviceJson(state_, Row(), "C8:3A:35:A1:B2:C3", port_, dir_ / "ModifyJson"));
-  EXPECT_EQ(state_.perDeviceConfigPath, dir_ / "ModifyJson" / "C83A35A1B2C3.json");
-  EXPECT_EQ(
-      ParseFile(state_.perDeviceConfigPath)["SYSMNG_ACCOUNT_ATTR_TAB"][0]["aucUserAccountPassword"],
-      "admin1");
-  EXPECT_TRUE(port_.notes.empty());
+  source_.tailored = true;
+  ASSERT_TRUE(Write(dir_ / "ModifyJson"));
+  EXPECT_EQ(written_, dir_ / "ModifyJson" / "C83A35A1B2C3.json");
+  EXPECT_EQ(ParseFile(written_)["SYSMNG_ACCOUNT_ATTR_TAB"][0]["aucUserAccountPassword"], "admin1");
+  EXPECT_TRUE(note_.empty());
   // The chosen file itself is not touched.
   EXPECT_EQ(
       ParseFile(Fixture("config.json"))["SYSMNG_ACCOUNT_ATTR_TAB"][0]["aucUserAccountPassword"],
@@ -405,24 +402,21 @@ TEST_F(DeviceJsonTest, WithASheetTheDeviceGetsItsRewrittenFile) {
 }
 
 TEST_F(DeviceJsonTest, WithoutASheetTheDeviceGetsACopy) {
-  ASSERT_TRUE(WriteDeviceJson(state_, Row(), "C8:3A:35:A1:B2:C3", port_, dir_ / "ModifyJson"));
+  ASSERT_TRUE(Write(dir_ / "ModifyJson"));
   EXPECT_EQ(ReadBytes(dir_ / "ModifyJson" / "C83A35A1B2C3.json"),
             ReadBytes(Fixture("config.json")));
 }
 
 TEST_F(DeviceJsonTest, AFileThatCannotBeMadeGivesANote) {
-  state_.sheetPath = dir_ / "sheet.xlsx";
-  state_.chosenConfigPath = dir_.Write("bad.json", R"({"REMOTEMGT_LOID_REG_ATTR_TAB": []})");
-  EXPECT_FALSE(WriteDeviceJson(state_, Row(), "C8:3A:35:A1:B2:C3", port_, dir_ / "ModifyJson"));
-  ASSERT_EQ(port_.notes.size(), 1u);
-  EXPECT_EQ(port_.notes[0].title, "Note");
-  EXPECT_EQ(port_.notes[0].text, "The key REMOTEMGT_PASSWORD_REG_ATTR_TAB does not exist.");
+  source_.tailored = true;
+  source_.chosen = dir_.Write("bad.json", R"({"REMOTEMGT_LOID_REG_ATTR_TAB": []})");
+  EXPECT_FALSE(Write(dir_ / "ModifyJson"));
+  EXPECT_EQ(note_, "The key REMOTEMGT_PASSWORD_REG_ATTR_TAB does not exist.");
 
   // An earlier device file must not be rewritten when the copy fails.
-  state_.chosenConfigPath = Fixture("config.json");
-  EXPECT_FALSE(WriteDeviceJson(state_, Row(), "C8:3A:35:A1:B2:C3", port_, dir_ / "missing"));
-  ASSERT_EQ(port_.notes.size(), 2u);
-  EXPECT_TRUE(port_.notes[1].text.starts_with("Failed to copy the configuration file!"));
+  source_.chosen = Fixture("config.json");
+  EXPECT_FALSE(Write(dir_ / "missing"));
+  EXPECT_TRUE(note_.starts_with("Failed to copy the configuration file!")) << note_;
 }
 
 }  // namespace

@@ -4,14 +4,12 @@
 
 #include <algorithm>
 
-#include "fake_operator_port.h"
 #include "sheet_files.h"
 #include "support/temp_dir.h"
 
 namespace brevant {
 namespace {
 
-using testing::FakeOperatorPort;
 using testing::Fixture;
 using testing::ReadBytes;
 using testing::TempDir;
@@ -360,27 +358,26 @@ TEST(XmlRewrite, UnreadableSourceOrUnwritableOutputFails) {
 
 class DeviceXmlTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::filesystem::create_directory(dir_ / "ModifyXml");
-    state_.chosenConfigPath = Fixture("config_dual.xml");
-    state_.templateFields.dualBand = true;
+  void SetUp() override { std::filesystem::create_directory(dir_ / "ModifyXml"); }
+  bool Write(const std::filesystem::path& folder, const DeviceFieldRecord& row = DualRow()) {
+    return WriteDeviceXml(source_, row, "C8:3A:35:A1:B2:C3", folder, &written_, &note_);
   }
   TempDir dir_;
-  CustomizationState state_;
-  FakeOperatorPort port_;
+  DeviceFileSource source_{Fixture("config_dual.xml"), false, true};
+  std::filesystem::path written_;
+  std::string note_;
 };
 
 TEST_F(DeviceXmlTest, WithASheetTheDeviceGetsItsRewrittenFile) {
-  state_.sheetPath = dir_ / "sheet.xlsx";
-  ASSERT_TRUE(WriteDeviceXml(state_, DualRow(), "C8:3A:35:A1:B2:C3", port_, dir_ / "ModifyXml"));
-  EXPECT_EQ(state_.perDeviceConfigPath, dir_ / "ModifyXml" / "C83A35A1B2C3.xml");
-  EXPECT_EQ(ReadBytes(state_.perDeviceConfigPath), DualExpected());
-  EXPECT_TRUE(port_.notes.empty());
+  source_.tailored = true;
+  ASSERT_TRUE(Write(dir_ / "ModifyXml"));
+  EXPECT_EQ(written_, dir_ / "ModifyXml" / "C83A35A1B2C3.xml");
+  EXPECT_EQ(ReadBytes(written_), DualExpected());
+  EXPECT_TRUE(note_.empty());
 }
 
 TEST_F(DeviceXmlTest, WithoutASheetTheDeviceGetsACopy) {
-  ASSERT_TRUE(
-      WriteDeviceXml(state_, DeviceFieldRecord{}, "C8:3A:35:A1:B2:C3", port_, dir_ / "ModifyXml"));
+  ASSERT_TRUE(Write(dir_ / "ModifyXml", DeviceFieldRecord{}));
   EXPECT_EQ(ReadBytes(dir_ / "ModifyXml" / "C83A35A1B2C3.xml"),
             ReadBytes(Fixture("config_dual.xml")));
 }
@@ -390,9 +387,8 @@ TEST_F(DeviceXmlTest, TheCopyOfAReadOnlyFileCanBeRewrittenLater) {
   // take the mode of a chosen file that nobody may write.
   const auto chosen = dir_.Write("chosen.xml", ReadBytes(Fixture("config_dual.xml")));
   std::filesystem::permissions(chosen, std::filesystem::perms::owner_read);
-  state_.chosenConfigPath = chosen;
-  ASSERT_TRUE(
-      WriteDeviceXml(state_, DeviceFieldRecord{}, "C8:3A:35:A1:B2:C3", port_, dir_ / "ModifyXml"));
+  source_.chosen = chosen;
+  ASSERT_TRUE(Write(dir_ / "ModifyXml", DeviceFieldRecord{}));
   const auto copy = dir_ / "ModifyXml" / "C83A35A1B2C3.xml";
   EXPECT_NE(std::filesystem::status(copy).permissions() & std::filesystem::perms::owner_write,
             std::filesystem::perms::none);
@@ -400,21 +396,19 @@ TEST_F(DeviceXmlTest, TheCopyOfAReadOnlyFileCanBeRewrittenLater) {
 }
 
 TEST_F(DeviceXmlTest, AFileThatCannotBeMadeGivesANote) {
-  state_.sheetPath = dir_ / "sheet.xlsx";
-  EXPECT_FALSE(WriteDeviceXml(state_, DualRow(), "C8:3A:35:A1:B2:C3", port_, dir_ / "missing"));
-  EXPECT_EQ(state_.perDeviceConfigPath, dir_ / "missing" / "C83A35A1B2C3.xml");
-  ASSERT_EQ(port_.notes.size(), 1u);
-  EXPECT_EQ(port_.notes[0].title, "Note");
-  EXPECT_EQ(port_.notes[0].text, "Modify New Xml file fail!");
+  source_.tailored = true;
+  EXPECT_FALSE(Write(dir_ / "missing"));
+  EXPECT_EQ(written_, dir_ / "missing" / "C83A35A1B2C3.xml");
+  EXPECT_EQ(note_, "Modify New Xml file fail!");
 
-  state_.sheetPath.clear();
-  EXPECT_FALSE(WriteDeviceXml(state_, DualRow(), "C8:3A:35:A1:B2:C3", port_, dir_ / "missing"));
-  ASSERT_EQ(port_.notes.size(), 2u);
-  EXPECT_TRUE(port_.notes[1].text.starts_with("Failed to copy the configuration file!"));
+  source_.tailored = false;
+  EXPECT_FALSE(Write(dir_ / "missing"));
+  EXPECT_TRUE(note_.starts_with("Failed to copy the configuration file!")) << note_;
 
-  state_.chosenConfigPath = dir_ / "absent.xml";
-  EXPECT_FALSE(WriteDeviceXml(state_, DualRow(), "C8:3A:35:A1:B2:C3", port_, dir_ / "ModifyXml"));
-  EXPECT_EQ(port_.notes.size(), 3u);
+  source_.chosen = dir_ / "absent.xml";
+  note_.clear();
+  EXPECT_FALSE(Write(dir_ / "ModifyXml"));
+  EXPECT_FALSE(note_.empty());
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include "device_plan.h"
 
-#include "app/text.h"
+#include "text/text.h"
 
 #include <charconv>
 #include <functional>

@@ -13,6 +13,7 @@ class OperatorPort {
     Edited,       // the editor ran and has ended
     StartFailed,  // no editor could be started
     NotWaited,    // started, but nothing to wait for (an editor already running took it)
+    NoEditor,     // this front end has none: it told the operator where the sheet is
   };
 
   virtual ~OperatorPort() = default;

@@ -1,4 +1,4 @@
-#include "tailoring/antitheft_templates.h"
+#include "workflow/antitheft_templates.h"
 
 #include <gtest/gtest.h>
 
@@ -56,6 +56,37 @@ TEST_F(TemplatesTest, SaveRefusesEmptyAndExistingNamesAndUnreadableFiles) {
   EXPECT_FALSE(SaveTemplate(file_, "z", {}, port_));
   EXPECT_EQ(port_.notes.at(0).text, "Duplicate section \"a\" found at line 3");
   EXPECT_EQ(ReadBytes(file_), broken);
+}
+
+TEST_F(TemplatesTest, NamesAndValuesThatWouldBreakTheFileAreRefusedAndTheFileKept) {
+  ASSERT_TRUE(SaveTemplate(file_, "kept", {true, "ac", "1.1.1.1", ""}, port_));
+  const std::string before = ReadBytes(file_);
+  using namespace std::string_literals;
+  const struct {
+    std::string name;
+    TemplateValues values;
+    const char* says;
+  } cases[] = {
+      {"two\nlines", {}, "The Template Name cannot contain control characters"},
+      {"cr\r", {}, "The Template Name cannot contain control characters"},
+      {"nul\0x"s, {}, "The Template Name cannot contain control characters"},
+      {"tab\there", {}, "The Template Name cannot contain control characters"},
+      {"[kept", {}, "or the characters [ and ]!"},
+      {"a]b", {}, "or the characters [ and ]!"},
+      {"ok", {true, "ac\r\nSwitchOn=0", "", ""}, "The AC Name of a template cannot contain"},
+      {"ok", {true, "ac", "8.8.8.8\n", ""}, "The Primary DNS of a template cannot contain"},
+      {"ok", {true, "ac", "", "1.1.1.1\0"s}, "The Secondary DNS of a template cannot contain"},
+  };
+  for (const auto& c : cases) {
+    port_.notes.clear();
+    EXPECT_FALSE(SaveTemplate(file_, c.name, c.values, port_)) << c.says;
+    ASSERT_EQ(port_.notes.size(), 1u) << c.says;
+    EXPECT_NE(port_.notes[0].text.find(c.says), std::string::npos) << port_.notes[0].text;
+    EXPECT_EQ(ReadBytes(file_), before) << c.says;
+  }
+  // With the switch off the values are not saved, so they do not matter.
+  EXPECT_TRUE(SaveTemplate(file_, "off", {false, "x\ny", "", ""}, port_));
+  EXPECT_EQ(TemplateList(file_, port_).Names(), (std::vector<std::string>{"kept", "off"}));
 }
 
 TEST_F(TemplatesTest, LoadListsInByteOrderAndGivesEmptyValuesForNoSelection) {

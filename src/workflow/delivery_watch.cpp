@@ -1,4 +1,4 @@
-#include "tailoring/delivery_watch.h"
+#include "workflow/delivery_watch.h"
 
 namespace brevant {
 

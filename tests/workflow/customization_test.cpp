@@ -1,4 +1,4 @@
-#include "tailoring/customization.h"
+#include "workflow/customization.h"
 
 #include <gtest/gtest.h>
 
@@ -153,6 +153,24 @@ TEST_F(CustomizationTest, AFailingThirdRowDeliversNothingAndOpensTheSheetAgain) 
   EXPECT_FALSE(std::filesystem::exists(dir_ / "ModifyXml" / "C83A3500000A.xml"));
 }
 
+TEST_F(CustomizationTest, ACellWithAControlCharacterStopsTheApplyWithItsFieldsMessage) {
+  // Spreadsheets carry characters XML cannot hold as _xHHHH_: a NUL or a tab
+  // typed that way must never reach a device's file.
+  const std::pair<std::vector<std::string>, const char*> cases[] = {
+      {{kA, "INTERNET", "100", "ali_x0000_ce", "pass", "", "", "", "admin"}, " pppUser1 "},
+      {{kA, "INTERNET", "100", "alice", "pass", "", "", "", "adm_x0009_in"}, " loginPassword "},
+      {{kA, "INTERNET", "10_x000A_0", "alice", "pass", "", "", "", "admin"}, " vid1 "},
+  };
+  for (const auto& [row, field] : cases) {
+    EditWithSheet({row, Row(kB, "bob")});
+    EXPECT_FALSE(ApplyAndWait().started) << field;
+    EXPECT_NE(port_.LastText().find("The MAC:" + kA + field), std::string::npos)
+        << port_.LastText();
+    EXPECT_EQ(link_.Sent().size(), 0u);
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "ModifyXml" / "C83A3500000A.xml"));
+  }
+}
+
 TEST_F(CustomizationTest, ATargetWithoutARowOrWithTwoStopsBeforeAnythingIsSent) {
   EditWithSheet({Row(kA, "alice"), Row(kC, "carol")});
   EXPECT_FALSE(ApplyAndWait().started);
@@ -292,6 +310,33 @@ TEST_F(CustomizationTest, AFileThatCannotBeWrittenStopsThePreparationThere) {
   EXPECT_FALSE(port_.notes.back().withCancel);     // the note of the failed copy
 }
 
+TEST_F(CustomizationTest, WithoutAStoreOrALinkApplyTellsSoBeforeAskingAnything) {
+  SetConfiguration(state_, dir_.Write("plain.xml", kXml));
+  CSqlManagement closed(dir_ / "no-such-folder" / "data.db");
+  ASSERT_FALSE(closed.IsOpen());
+  const struct {
+    CSqlManagement* store;
+    DeliveryLink* link;
+    const char* says;
+  } cases[] = {
+      {nullptr, &link_, "Failed to open database, unable to get data."},
+      {&closed, &link_, "Failed to open database, unable to get data."},
+      {store_.get(), nullptr, "The device link is not ready: choose an adapter and scan first."},
+  };
+  for (const auto& c : cases) {
+    CustomizationServices services = services_;
+    services.store = c.store;
+    services.delivery = DeliveryContext{c.link, c.store, {}, {}};
+    port_.notes.clear();
+    EXPECT_FALSE(ApplyCustomization(state_, port_, services).started) << c.says;
+    ASSERT_EQ(port_.notes.size(), 1u) << c.says;
+    EXPECT_EQ(port_.notes[0].text, c.says);
+    EXPECT_FALSE(port_.notes[0].withCancel);
+  }
+  EXPECT_EQ(started_, 0);
+  EXPECT_TRUE(link_.Sent().empty());
+}
+
 TEST_F(CustomizationTest, TheExtensionDecidesForEditAndApplyAlike) {
   const std::string json =
       "{\"REMOTEMGT_LOID_REG_ATTR_TAB\":[{\"aucLoidName\":\"x\"}],"
@@ -352,6 +397,63 @@ TEST_F(CustomizationTest, DeletingTheConfigurationForgetsTheSheet) {
   SetConfiguration(state_, dir_.Write("other.xml", kXml));
   ASSERT_TRUE(ApplyAndWait().started);
   EXPECT_EQ(DeviceFile(kA, ".xml"), kXml);
+}
+
+DeviceFieldRecord RowFor(const std::string& mac, const std::string& login) {
+  DeviceFieldRecord row;
+  row.mac = mac;
+  row.loginPassword = login;
+  return row;
+}
+
+TEST(SheetSteps, ValidationNotesTheFirstFailingRowOnly) {
+  FakeOperatorPort port;
+  EXPECT_TRUE(ValidateSheetRows({RowFor(kA, "admin"), RowFor(kB, "admin")}, port));
+  EXPECT_TRUE(port.notes.empty());
+  EXPECT_FALSE(ValidateSheetRows({RowFor(kA, "admin"), RowFor(kB, ""), RowFor(kC, "")}, port));
+  ASSERT_EQ(port.notes.size(), 1u);
+  EXPECT_EQ(port.notes[0].title, "Note");
+  EXPECT_FALSE(port.notes[0].withCancel);
+  EXPECT_TRUE(port.notes[0].text.starts_with("The MAC:" + kB + " loginPassword"));
+}
+
+TEST(SheetSteps, OrderingNotesTheTargetWithoutARow) {
+  CustomizationState state;
+  state.targetList = {kA, kB};
+  state.sheetRows = {RowFor(kA, "a")};
+  FakeOperatorPort port;
+  EXPECT_FALSE(OrderSheetRowsByTarget(state, port));
+  EXPECT_EQ(port.LastText(), "The MAC:" + kB + " has no row in the excel file.");
+  EXPECT_EQ(state.sheetRows.size(), 1u);
+
+  state.sheetRows = {RowFor(kA, "a"), RowFor(kB, "b"), RowFor(kA, "c")};
+  EXPECT_FALSE(OrderSheetRowsByTarget(state, port));
+  EXPECT_EQ(port.LastText(), "The MAC:" + kA + " has more than one row in the excel file.");
+  EXPECT_EQ(port.notes.size(), 2u);
+}
+
+TEST(OpenDeviceSheet, ReportsHowTheEditEnded) {
+  CustomizationState state;
+  state.sheetPath = "/tmp/sheet.xlsx";
+  const std::pair<OperatorPort::SheetEdit, bool> cases[] = {
+      {OperatorPort::SheetEdit::Edited, true},
+      {OperatorPort::SheetEdit::StartFailed, false},
+      {OperatorPort::SheetEdit::NotWaited, false},
+      {OperatorPort::SheetEdit::NoEditor, true},
+  };
+  for (const auto& [edit, result] : cases) {
+    FakeOperatorPort port;
+    port.edit = edit;
+    EXPECT_EQ(OpenDeviceSheet(state, port), result);
+    ASSERT_EQ(port.edited.size(), 1u);
+    EXPECT_EQ(port.edited[0], state.sheetPath);
+    if (edit == OperatorPort::SheetEdit::StartFailed) {
+      ASSERT_EQ(port.notes.size(), 1u);
+      EXPECT_EQ(port.notes[0].text, "Open excel fail!");
+    } else {
+      EXPECT_TRUE(port.notes.empty());
+    }
+  }
 }
 
 TEST(Logo, OnlyPicturesLargerThanTheLogoAreCropped) {

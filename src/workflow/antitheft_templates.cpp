@@ -1,9 +1,9 @@
-#include "tailoring/antitheft_templates.h"
+#include "workflow/antitheft_templates.h"
 
 #include <algorithm>
 
-#include "app/text.h"
 #include "i18n/language.h"
+#include "text/text.h"
 
 namespace brevant {
 
@@ -32,6 +32,35 @@ bool SaveTemplate(const std::filesystem::path& file, const std::string& name,
   if (name.empty()) {
     port.Note(Translate("Note"), Translate("Please enter the Template Name!"), false);
     return false;
+  }
+  // The name becomes a section line and the values lines of the file: a line
+  // break would move keys into another template or make a duplicate section
+  // that blocks every later load.
+  if (HasControlCharacter(name) || name.find_first_of("[]") != std::string::npos) {
+    port.Note(Translate("Note"),
+              Translate("The Template Name cannot contain control characters (such as line "
+                        "breaks or tabs) or the characters [ and ]!"),
+              false);
+    return false;
+  }
+  if (page.switchOn) {
+    const std::pair<const char*, const std::string*> values[] = {
+        {"The AC Name of a template cannot contain control characters (such as line breaks or "
+         "tabs)!",
+         &page.acName},
+        {"The Primary DNS of a template cannot contain control characters (such as line breaks "
+         "or tabs)!",
+         &page.primaryDns},
+        {"The Secondary DNS of a template cannot contain control characters (such as line "
+         "breaks or tabs)!",
+         &page.secondaryDns},
+    };
+    for (const auto& [message, value] : values) {
+      if (HasControlCharacter(*value)) {
+        port.Note(Translate("Note"), Translate(message), false);
+        return false;
+      }
+    }
   }
   if (document.FindSection(name)) {
     port.Note(Translate("Note"),

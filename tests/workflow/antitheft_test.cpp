@@ -1,4 +1,4 @@
-#include "tailoring/antitheft.h"
+#include "workflow/antitheft.h"
 
 #include <gtest/gtest.h>
 
@@ -86,6 +86,24 @@ INSTANTIATE_TEST_SUITE_P(
                        "Please input the AC Name information!", F::ACName},
         ValidationCase{"AcNameWithBackslash", With([](auto& f) { f.acName = "a\\c"; }),
                        "The input AC Name cannot contain special characters \" or \\ ", F::ACName},
+        // A tab, CR or LF would make the command invalid JSON on the device.
+        ValidationCase{"LockWithTab", With([](auto& f) { f.lockCode = "Lock\t123"; }), kLockSpecial,
+                       F::LockCode},
+        ValidationCase{"ConfirmWithLineFeed", With([](auto& f) {
+                         f.lockCode = f.confirmLockCode = "Lock123\n";
+                         f.lockCode = "Lock123";
+                       }),
+                       kConfirmSpecial, F::ConfirmLockCode},
+        ValidationCase{"AcNameWithCarriageReturn", With([](auto& f) { f.acName = "ac\rone"; }),
+                       "The input AC Name cannot contain special characters \" or \\ ", F::ACName},
+        ValidationCase{"AcNameWithDelete", With([](auto& f) { f.acName = "ac\x7F"; }),
+                       "The input AC Name cannot contain special characters \" or \\ ", F::ACName},
+        ValidationCase{"PrimaryWithTrailingLineFeed",
+                       With([](auto& f) { f.primaryDns = "8.8.8.8\n"; }),
+                       "The Primary DNS is invalid!", F::PrimaryDns},
+        ValidationCase{"SecondaryWithLeadingTab",
+                       With([](auto& f) { f.secondaryDns = "\t8.8.4.4"; }),
+                       "The Secondary DNS is invalid!", F::SecondaryDns},
         ValidationCase{"BadPrimary", With([](auto& f) { f.primaryDns = "256.1.1.1"; }),
                        "The Primary DNS is invalid!", F::PrimaryDns},
         ValidationCase{"ShortPrimary", With([](auto& f) { f.primaryDns = "1.2.3"; }),

@@ -1,24 +1,25 @@
-#include "tailoring/antitheft.h"
+#include "workflow/antitheft.h"
 
 #include <arpa/inet.h>
 
-#include "app/text.h"
 #include "i18n/language.h"
 #include "records/diag_log.h"
 #include "records/status_store.h"
+#include "text/text.h"
 
 namespace brevant {
 
 namespace {
 
-// A NUL counts with the refused characters: the device reads the command up to
-// its first NUL, so one inside an entry would cut the command short.
+// Control characters count with the refused characters: the device reads the
+// command up to its first NUL, and a tab or line break inside a JSON string
+// makes the whole command invalid.
 bool HasQuoteBackslashOrSpace(std::string_view text) {
-  return text.find_first_of(std::string_view("\"\\ \0", 4)) != std::string_view::npos;
+  return text.find_first_of("\"\\ ") != std::string_view::npos || HasControlCharacter(text);
 }
 
 bool HasQuoteOrBackslash(std::string_view text) {
-  return text.find_first_of(std::string_view("\"\\\0", 3)) != std::string_view::npos;
+  return text.find_first_of("\"\\") != std::string_view::npos || HasControlCharacter(text);
 }
 
 bool IsPlaceholder(std::string_view text) {
@@ -32,10 +33,13 @@ AntiTheftCheck Fail(const char* message, AntiTheftField field) {
 }  // namespace
 
 bool IsValidAddress(std::string_view text) {
+  // The text goes into the command as it stands, so the white space the test
+  // trims must not be a tab or line break either; and the address parser reads
+  // up to a NUL, so whatever followed one would go in unchecked.
+  if (HasControlCharacter(text))
+    return false;
   const std::string trimmed = TrimWhite(text);
-  // The address parser reads up to a NUL; whatever followed it would go into
-  // the command unchecked.
-  if (trimmed.empty() || trimmed.find('\0') != std::string::npos)
+  if (trimmed.empty())
     return false;
   unsigned char address[16];
   return ::inet_pton(AF_INET, trimmed.c_str(), address) == 1 ||
@@ -133,6 +137,7 @@ int StartAntiTheftJobs(const std::string& command, const std::vector<std::string
     job.source = adapter;
     job.kind = KIND_COMMAND;
     job.commandText = command;
+    job.delivery = store.DeliveryGeneration(mac);
     if (StartDeliveryJob(std::move(job), context))
       ++started;
   }

@@ -1,8 +1,46 @@
-#include "app/text.h"
+#include "text/text.h"
 
 #include <limits>
 
 namespace brevant {
+
+namespace {
+
+bool IsContinuation(unsigned char byte) {
+  return (byte & 0xC0) == 0x80;
+}
+
+// The length of the well-formed UTF-8 sequence at the start of the text, 1
+// for a byte that starts none (it stands for one replacement character, as
+// the UTF-16 conversion gives it): overlong forms, surrogates and code points
+// past U+10FFFF are no characters.
+std::size_t SequenceLength(std::string_view text) {
+  const auto at = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char lead = at(0);
+  std::size_t length = 1;
+  unsigned char low = 0x80;
+  unsigned char high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    low = lead == 0xE0 ? 0xA0 : 0x80;
+    high = lead == 0xED ? 0x9F : 0xBF;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    low = lead == 0xF0 ? 0x90 : 0x80;
+    high = lead == 0xF4 ? 0x8F : 0xBF;
+  }
+  if (length == 1 || length > text.size() || at(1) < low || at(1) > high)
+    return 1;
+  for (std::size_t k = 2; k < length; ++k) {
+    if (!IsContinuation(at(k)))
+      return 1;
+  }
+  return length;
+}
+
+}  // namespace
 
 std::u16string Utf8ToUtf16(std::string_view text) {
   std::u16string out;
@@ -125,6 +163,73 @@ std::string TrimWhite(std::string_view text) {
     return {};
   const auto last = text.find_last_not_of(kWhite);
   return std::string(text.substr(first, last - first + 1));
+}
+
+bool IsControlCharacter(char32_t c) {
+  return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+}
+
+bool HasControlCharacter(std::u16string_view text) {
+  for (const char16_t c : text) {
+    if (IsControlCharacter(c))
+      return true;
+  }
+  return false;
+}
+
+bool HasControlCharacter(std::string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte < 0x20 || byte == 0x7F)
+      return true;
+    // U+0080 to U+009F are C2 80 to C2 9F.
+    if (byte == 0xC2 && i + 1 < text.size()) {
+      const auto next = static_cast<unsigned char>(text[i + 1]);
+      if (next >= 0x80 && next <= 0x9F)
+        return true;
+    }
+  }
+  return false;
+}
+
+std::string TrimBlanks(std::string_view text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos)
+    return {};
+  const auto last = text.find_last_not_of(" \t");
+  return std::string(text.substr(first, last - first + 1));
+}
+
+std::string AsciiLower(std::string_view text) {
+  std::string lowered(text);
+  for (char& c : lowered) {
+    if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c - 'A' + 'a');
+  }
+  return lowered;
+}
+
+std::string CutToUtf16Units(std::string_view text, std::size_t maxUnits) {
+  std::size_t units = 0;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const std::size_t length = SequenceLength(text.substr(i));
+    const std::size_t width = length == 4 ? 2 : 1;  // a surrogate pair
+    if (units + width > maxUnits)
+      break;
+    units += width;
+    i += length;
+  }
+  return std::string(text.substr(0, i));
+}
+
+std::string CutUtf8(std::string_view text, std::size_t maxBytes) {
+  if (text.size() <= maxBytes)
+    return std::string(text);
+  std::size_t cut = maxBytes;
+  while (cut > 0 && IsContinuation(static_cast<unsigned char>(text[cut])))
+    --cut;
+  return std::string(text.substr(0, cut));
 }
 
 }  // namespace brevant

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "ini/ini_document.h"
-#include "tailoring/operator_port.h"
+#include "workflow/operator_port.h"
 
 namespace brevant {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "link/delivery.h"
-#include "tailoring/operator_port.h"
+#include "workflow/operator_port.h"
 
 namespace brevant {
 
@@ -37,7 +37,7 @@ struct AntiTheftCheck {
 // The page's rules in their order; the first that fails decides.
 AntiTheftCheck ValidateAntiTheft(const AntiTheftFields& fields);
 
-// Trimmed, then an IPv4 or else an IPv6 address.
+// Trimmed, then an IPv4 or else an IPv6 address; never with a control character.
 bool IsValidAddress(std::string_view text);
 
 // {"Lockcode":...,"Enable":...,"ACName":...,"DNS1":...,"DNS2":...}, no white space.
@@ -54,8 +54,9 @@ struct AntiTheftDecision {
 // operator's confirmation.
 AntiTheftDecision DecideAntiTheft(const AntiTheftFields& fields, OperatorPort& port);
 
-// Clears every status, marks each target busy and starts its job, in target
-// order. Returns how many jobs were started.
+// Clears every status, marks each target busy and starts its job (carrying
+// the device's delivery generation), in target order. Returns how many jobs
+// were started.
 int StartAntiTheftJobs(const std::string& command, const std::vector<std::string>& targets,
                        CSqlManagement& store, const DeliveryContext& context);
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "link/delivery.h"
-#include "tailoring/customization_state.h"
-#include "tailoring/operator_port.h"
+#include "workflow/customization_state.h"
+#include "workflow/operator_port.h"
 
 namespace brevant {
 
@@ -51,9 +51,22 @@ struct ApplyOutcome {
   int jobs = 0;          // delivery jobs started
 };
 
+// The sheet steps of Edit and Apply, each with its note when it fails.
+// Lets the operator edit state.sheetPath; "Open excel fail!" when no editor
+// starts. True when the edit is over, or the front end has no editor and told
+// the operator where the sheet is.
+bool OpenDeviceSheet(const CustomizationState& state, OperatorPort& port);
+// Tests the rows in order; the first failure's message goes to a note.
+bool ValidateSheetRows(const std::vector<DeviceFieldRecord>& rows, OperatorPort& port);
+// Replaces state.sheetRows with one row per target in target order; a note
+// naming the first target without a row, or with two.
+bool OrderSheetRowsByTarget(CustomizationState& state, OperatorPort& port);
+
 // "Apply": the delivery mode and its confirmation, the sheet read, matched to
 // the targets and checked (the sheet opens again on a failed row), then the
-// devices are prepared and one job per device is started.
+// devices are prepared and one job per device is started, each carrying the
+// device's delivery generation. Without an open store or a link it says so
+// before asking anything, and changes nothing.
 ApplyOutcome ApplyCustomization(CustomizationState& state, OperatorPort& port,
                                 const CustomizationServices& services);
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "tailoring/operator_port.h"
+#include "workflow/operator_port.h"
 
 namespace brevant::testing {
 

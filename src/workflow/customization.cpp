@@ -1,14 +1,13 @@
-#include "tailoring/customization.h"
+#include "workflow/customization.h"
 
-#include "app/text.h"
 #include "i18n/language.h"
-#include "ini/profile.h"
 #include "records/diag_log.h"
 #include "records/status_store.h"
 #include "tailoring/device_sheet.h"
 #include "tailoring/field_rules.h"
 #include "tailoring/json_config.h"
 #include "tailoring/xml_config.h"
+#include "text/text.h"
 
 namespace brevant {
 
@@ -26,6 +25,25 @@ bool Ask(OperatorPort& port, const std::string& text) {
 
 std::string LineFor(const std::filesystem::path& file) {
   return kLinePrefix + file.filename().string();
+}
+
+// The device's configuration file, rewritten from its row while a sheet is in
+// use; its path becomes state.perDeviceConfigPath.
+bool WriteDeviceConfiguration(CustomizationState& state, const std::string& kind,
+                              const DeviceFieldRecord& row, const std::string& mac,
+                              OperatorPort& port,
+                              const std::filesystem::path& executableDirectory) {
+  const DeviceFileSource source{state.chosenConfigPath, !state.sheetPath.empty(),
+                                state.templateFields.dualBand};
+  std::string note;
+  const bool written = kind == ".json"
+                           ? WriteDeviceJson(source, row, mac, executableDirectory / "ModifyJson",
+                                             &state.perDeviceConfigPath, &note)
+                           : WriteDeviceXml(source, row, mac, executableDirectory / "ModifyXml",
+                                            &state.perDeviceConfigPath, &note);
+  if (!written)
+    port.Note(Translate("Note"), note, false);
+  return written;
 }
 
 }  // namespace
@@ -96,8 +114,11 @@ bool EditConfiguration(CustomizationState& state, OperatorPort& port,
   const DeviceLookup lookup = [&](const std::string& mac, ap_info_stu& row) {
     return services.store != nullptr && services.store->GetDevice(mac, row);
   };
-  if (!CreateDeviceSheet(state, state.templateFields, lookup, port,
-                         services.executableDirectory / "ModifyExcel")) {
+  // The page names the new sheet before anything can fail.
+  state.sheetPath = DeviceSheetPath(services.executableDirectory / "ModifyExcel");
+  std::string note;
+  if (!CreateDeviceSheet(state.sheetPath, state.targetList, state.templateFields, lookup, &note)) {
+    port.Note(Translate("Note"), note, false);
     Tell(port, "Create excel fields Info error!");
     return false;
   }
@@ -105,6 +126,40 @@ bool EditConfiguration(CustomizationState& state, OperatorPort& port,
     Tell(port, "Unable to open excel file!");
     return false;
   }
+  return true;
+}
+
+bool OpenDeviceSheet(const CustomizationState& state, OperatorPort& port) {
+  switch (port.EditSheet(state.sheetPath)) {
+    case OperatorPort::SheetEdit::Edited:
+    case OperatorPort::SheetEdit::NoEditor:
+      return true;
+    case OperatorPort::SheetEdit::StartFailed:
+      Tell(port, "Open excel fail!");
+      return false;
+    case OperatorPort::SheetEdit::NotWaited:
+      break;
+  }
+  return false;
+}
+
+bool ValidateSheetRows(const std::vector<DeviceFieldRecord>& rows, OperatorPort& port) {
+  for (const DeviceFieldRecord& row : rows) {
+    if (auto message = FirstRuleFailure(row)) {
+      port.Note(Translate("Note"), *message, false);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool OrderSheetRowsByTarget(CustomizationState& state, OperatorPort& port) {
+  SheetRowMatch match = MatchSheetRows(state.targetList, state.sheetRows);
+  if (match.outcome != SheetRowMatch::Matched) {
+    port.Note(Translate("Note"), SheetRowMatchNote(match), false);
+    return false;
+  }
+  state.sheetRows = std::move(match.rows);
   return true;
 }
 
@@ -124,6 +179,17 @@ ApplyOutcome ApplyCustomization(CustomizationState& state, OperatorPort& port,
     Tell(port, "Modify file is not .xml or .json file!");
     return outcome;
   }
+  // Without the store (it could not be opened) or the link nothing can be
+  // marked or sent: said before the operator is asked anything.
+  if (services.store == nullptr || !services.store->IsOpen() ||
+      services.delivery.store == nullptr) {
+    Tell(port, "Failed to open database, unable to get data.");
+    return outcome;
+  }
+  if (services.delivery.link == nullptr) {
+    Tell(port, "The device link is not ready: choose an adapter and scan first.");
+    return outcome;
+  }
   const char* question = state.deliveryMode == KIND_LOGO_AND_CONFIG
                              ? "Are you sure you want to submit logo and configration?"
                          : state.deliveryMode == KIND_CONFIG
@@ -134,7 +200,7 @@ ApplyOutcome ApplyCustomization(CustomizationState& state, OperatorPort& port,
 
   const bool tailored = state.deliveryMode != KIND_LOGO && !state.sheetPath.empty();
   if (tailored) {
-    if (!ReadDeviceSheet(state)) {
+    if (!ReadDeviceSheet(state.sheetPath, state.templateFields, state.sheetRows)) {
       Tell(port, "Obtaining excel format information is incorrect!");
       return outcome;
     }
@@ -162,15 +228,10 @@ ApplyOutcome ApplyCustomization(CustomizationState& state, OperatorPort& port,
     const std::string& mac = state.targetList[i];
     const DeviceFieldRecord row =
         tailored && i < state.sheetRows.size() ? state.sheetRows[i] : DeviceFieldRecord{};
-    if (state.deliveryMode != KIND_LOGO) {
-      const bool written =
-          kind == ".json"
-              ? WriteDeviceJson(state, row, mac, port, services.executableDirectory / "ModifyJson")
-              : WriteDeviceXml(state, row, mac, port, services.executableDirectory / "ModifyXml");
-      // This device and the later ones get no job; the jobs started go on.
-      if (!written)
-        break;
-    }
+    // This device and the later ones get no job; the jobs started go on.
+    if (state.deliveryMode != KIND_LOGO &&
+        !WriteDeviceConfiguration(state, kind, row, mac, port, services.executableDirectory))
+      break;
     const auto device = ParseMacText(mac);
     if (!device) {
       WriteLog("ApplyCustomization", 1, __LINE__, "target %s is no MAC address; skipped",
@@ -186,6 +247,8 @@ ApplyOutcome ApplyCustomization(CustomizationState& state, OperatorPort& port,
     job.destination = *device;
     job.source = adapter;
     job.kind = state.deliveryMode;
+    // Results of an earlier delivery to the device then cannot count for this one.
+    job.delivery = store.DeliveryGeneration(mac);
     if (state.deliveryMode != KIND_LOGO)
       job.configPath = state.perDeviceConfigPath.string();
     if (state.deliveryMode != KIND_CONFIG)
