@@ -641,6 +641,23 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
   const ParseResult parsed = ParseCliArguments(arguments);
   if (!parsed.ok) {
     err << "brevant-cli: " << parsed.error << "\n";
+    // A script that asked for JSON gets its object for a usage error too.
+    if (std::find(arguments.begin(), arguments.end(), "--json") != arguments.end()) {
+      const auto& names = CommandNames();
+      std::string command;
+      if (std::find(names.begin(), names.end(), arguments[0]) != names.end()) {
+        command = arguments[0];
+        if (command == "template" && arguments.size() > 1 &&
+            (arguments[1] == "list" || arguments[1] == "save" || arguments[1] == "delete"))
+          command += " " + arguments[1];
+      }
+      Json::Value document;
+      document["schema"] = 1;
+      document["command"] = command;
+      document["exit"] = kExitBadInput;
+      document["error"] = parsed.error;
+      out << document.toStyledString();
+    }
     return kExitBadInput;
   }
   if (parsed.help) {

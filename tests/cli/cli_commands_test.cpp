@@ -150,6 +150,9 @@ TEST_F(CliCommandsTest, EveryCommandWritesOneObjectWithTheSchemaAndItsExitStatus
        "antitheft", 0, "devices"},
       {On({"deliver", "--all", "--config", (cli_.Scratch() / "gone.xml").string(), "--json"}),
        "deliver", 2, "error"},
+      // A usage error still gives the object.
+      {{"deliver", "--adapter", "eth0", "--json", "--watch", "0"}, "deliver", 2, "error"},
+      {{"template", "save", "--json"}, "template save", 2, "error"},
   };
   for (const auto& c : cases) {
     const CliRun run = cli_.Run(c.arguments);
