@@ -238,8 +238,7 @@ void CApplicationDlg::AskToExit() {
 void CApplicationDlg::ShowAbout() {
   const QString text = QStringLiteral("Brevant ") + QStringLiteral(BREVANT_VERSION) +
                        QLatin1Char('\n') + Tr("Copyright © Ostrel. All rights reserved.") +
-                       QLatin1Char('\n') +
-                       Tr("Licensed to its operators for preparing network devices.");
+                       QLatin1Char('\n') + Tr("Licensed for internal use only.");
   CNoteDlg::ShowNote(this, Tr("About Brevant"), text);
 }
 

@@ -84,6 +84,9 @@ CDevicesControlDlg::CDevicesControlDlg(QWidget* parent, const ScreenServices& se
   // The scan button keeps its English texts (after the retitling, so it never
   // changes language when a scan ends).
   scanButton_->setText(kScanText);
+  // The counter line's parts are spaced by the layout, not by their blanks.
+  for (auto* label : {successText_, failureText_, devicesText_})
+    label->setText(label->text().trimmed());
 
   setFixedSize(817, 492);
   SetBackgroundFill(true);
@@ -105,10 +108,13 @@ CDevicesControlDlg::CDevicesControlDlg(QWidget* parent, const ScreenServices& se
   }
   change_->SetPicture(Skin("change_btn_normal.png"));
   change_->SetCaptionFont(kFace, 13, 400);
+  // One picture for every state: a paler caption says it is disabled.
+  change_->SetCaptionColor(ControlState::Disabled, QColor(246, 190, 192));
   change_->raise();  // over the adapter label's last pixels
 
   wait_->Load(Skin("wait_search.gif"));
-  wait_->SetBackgroundColor(PictureColorAt(Skin("protection_btn_disable.png"), 0.8));
+  // The spinner is drawn on white: a round white badge on the button.
+  CTDialog::ApplyRoundedShape(wait_, 8);
   wait_->hide();
 
   adapterLabel_->SetTextFont(kFace, 15, 400);
@@ -210,7 +216,7 @@ void CDevicesControlDlg::LayoutCounters() {
   int x = 24;
   for (auto* label : {successText_, successCount_, failureText_, failureCount_, devicesText_}) {
     const QFontMetrics metrics(label->font());
-    const int width = metrics.horizontalAdvance(label->text().trimmed()) + 2;
+    const int width = metrics.horizontalAdvance(label->text()) + 2;
     label->setGeometry(x, 56, width, 18);
     x += width + 4;
   }

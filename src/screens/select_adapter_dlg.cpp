@@ -93,7 +93,8 @@ CSelectAdapterDlg::CSelectAdapterDlg(QWidget* parent, const ScreenServices& serv
   scanButton_->SetCaptionColor(ControlState::Normal, Qt::white);
 
   animation_->Load(Skin("wait_search.gif"));
-  animation_->SetBackgroundColor(PictureColorAt(Skin("scan_btn_disable.png"), 176.0 / 218.0));
+  // The spinner is drawn on white: a round white badge on the button.
+  CTDialog::ApplyRoundedShape(animation_, 8);
   animation_->hide();
 
   footer_->SetTextFont(kFace, 13, 400);

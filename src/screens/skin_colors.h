@@ -1,12 +1,8 @@
 #pragma once
 
 #include <QColor>
-#include <QImage>
-#include <QString>
-#include <algorithm>
 
 #include "app/settings.h"
-#include "controls/skin_image.h"
 
 namespace brevant {
 
@@ -19,16 +15,6 @@ inline const QColor kSuccessGreen(34, 160, 92);
 // A colour of Setting.ini.
 inline QColor ToQColor(PackedColor color) {
   return QColor(RedOf(color), GreenOf(color), BlueOf(color));
-}
-
-// The colour of a skin picture at a fraction of its width, half way down: what
-// an animation drawn over a button of that picture puts behind its frames.
-inline QColor PictureColorAt(const QString& file, double fraction) {
-  const QImage image = LoadSkinPixmap(file).toImage();
-  if (image.isNull())
-    return QColor(255, 255, 255);
-  const int x = std::clamp(static_cast<int>(image.width() * fraction), 0, image.width() - 1);
-  return image.pixelColor(x, image.height() / 2);
 }
 
 }  // namespace brevant
