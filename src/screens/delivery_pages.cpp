@@ -9,11 +9,25 @@
 
 namespace brevant {
 
+namespace {
+
+template <class Page>
+DeliveryPageParts Parts(Page* page) {
+  return {page, page};
+}
+
+}  // namespace
+
 DeliveryPageParts MakeDeliveryPage(int page, QWidget* parent, const ScreenServices& services,
                                    PageHost& host) {
-  // Until the customization and anti-theft pages land, both are stand-ins.
-  auto* standIn = new CDeliveryStandInDlg(page, parent, services, host);
-  return {standIn, standIn};
+  // Stand-ins until the customization and anti-theft pages land; then the two
+  // lines below become these two (with their headers included above):
+  // clang-format off
+  //   if (page == kCustomizationPage) return Parts(new CDeviceCustomizationDlg(parent, services, host));
+  //   return Parts(new CAntiTheftProtectionDlg(parent, services, host));
+  if (page == kCustomizationPage) return Parts(new CDeliveryStandInDlg(page, parent, services, host));
+  return Parts(new CDeliveryStandInDlg(kAntiTheftPage, parent, services, host));
+  // clang-format on
 }
 
 CDeliveryStandInDlg::CDeliveryStandInDlg(int page, QWidget* parent, const ScreenServices& services,

@@ -131,6 +131,22 @@ TEST(ApplicationWindowTest, TheCloseButtonAndTheWindowManagersCloseAsk) {
   EXPECT_EQ(exits.count(), 0);
 }
 
+TEST(ApplicationWindowTest, EnterAndEscapeCloseNothing) {
+  WindowFixture f;
+  CApplicationDlg& window = f.Window();
+  window.ShowPage(kDeviceListPage);
+  ASSERT_TRUE(testing::ShowAndWait(&window));
+  QSignalSpy exits(&window, &CApplicationDlg::ExitRequested);
+  for (QWidget* target : {static_cast<QWidget*>(&window), window.Page(kDeviceListPage)}) {
+    for (int key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter})
+      QTest::keyClick(target, static_cast<Qt::Key>(key));
+  }
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_TRUE(window.Page(kDeviceListPage)->isVisible());
+  EXPECT_EQ(exits.count(), 0);
+  EXPECT_TRUE(f.Notes().Notes().empty());
+}
+
 TEST(ApplicationWindowTest, MinimizeWithoutATrayKeepsTheWindowInTheTaskBar) {
   WindowFixture f;
   CApplicationDlg& window = f.Window();

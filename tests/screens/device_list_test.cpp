@@ -9,7 +9,6 @@
 #include "controls/picture.h"
 #include "controls/picture_button.h"
 #include "controls/skin_label.h"
-#include "screens/delivery_pages.h"
 #include "screens/error_tip_wnd.h"
 #include "support/gui_test.h"
 #include "window_fixture.h"
@@ -48,10 +47,13 @@ class DeviceListTest : public ::testing::Test {
   int HeaderImage() { return grid().GetItemImage(0, CDevicesControlDlg::kCheckColumn); }
   int StatusImage(int row) { return grid().GetItemImage(row, CDevicesControlDlg::kStatusColumn); }
 
-  // The customization page's stand-in.
-  CDeliveryStandInDlg* CustomizationPage() {
-    return dynamic_cast<CDeliveryStandInDlg*>(f_.Window().Page(kCustomizationPage));
-  }
+  // What a delivery page is handed, whichever page the window has.
+  struct RecordingPage : DeliveryPage {
+    void SetTargetList(const std::vector<std::string>& list) override { targets = list; }
+    void Entered() override { entered = targets.size(); }
+    std::vector<std::string> targets;
+    std::size_t entered = 0;
+  };
 
   // A delivery started to the ticked rows from page 162, as the page would.
   void StartDelivery(const std::vector<int>& rows) {
@@ -183,20 +185,27 @@ TEST_F(DeviceListTest, NoTickedDeviceGivesANoteAndStays) {
 
 TEST_F(DeviceListTest, TickedDevicesGoToThePageInListOrder) {
   ShowDevices({kC, kA, kB});
-  f_.TickRows({3, 1});
-  list().HandToPage(kCustomizationPage);
-  EXPECT_TRUE(f_.Notes().Notes().empty());
-  EXPECT_EQ(f_.Window().CurrentPage(), kCustomizationPage);
-  EXPECT_TRUE(f_.Window().Page(kCustomizationPage)->isVisible());
-  EXPECT_FALSE(list().isVisible());
-  const std::vector<std::string> expected = {kA, kC};
-  EXPECT_EQ(CustomizationPage()->Targets(), expected);
-  EXPECT_EQ(list().TargetList(), expected);
+  for (int page : {kCustomizationPage, kAntiTheftPage}) {
+    SCOPED_TRACE(page);
+    RecordingPage delivery;
+    list().SetDeliveryPage(page, &delivery);
+    f_.TickRows({3, 1});
+    list().HandToPage(page);
+    EXPECT_TRUE(f_.Notes().Notes().empty());
+    EXPECT_EQ(f_.Window().CurrentPage(), page);
+    EXPECT_TRUE(f_.Window().Page(page)->isVisible());
+    EXPECT_FALSE(list().isVisible());
+    const std::vector<std::string> expected = {kA, kC};
+    EXPECT_EQ(delivery.targets, expected);
+    EXPECT_EQ(delivery.entered, 2u);  // told after it had the list
+    EXPECT_EQ(list().TargetList(), expected);
 
-  // Its Cancel goes back with the ticks as they were.
-  CustomizationPage()->CancelButton()->click();
-  EXPECT_EQ(f_.Window().CurrentPage(), kDeviceListPage);
-  EXPECT_EQ(list().TickedCount(), 2);
+    // Back (the page's Cancel) with the ticks as they were.
+    f_.Window().ShowPage(kDeviceListPage);
+    EXPECT_EQ(list().TickedCount(), 2);
+    f_.TickRows({3, 1});
+    list().SetDeliveryPage(page, nullptr);
+  }
 }
 
 TEST_F(DeviceListTest, RescanLocksThePageAndSettlesAtTickFour) {
