@@ -445,7 +445,7 @@ void CDevicesControlDlg::Change() {
 }
 
 void CDevicesControlDlg::StartWatching(int page) {
-  if (page != kCustomizationPage && page != kAntiTheftPage)
+  if ((page != kCustomizationPage && page != kAntiTheftPage) || services_.store == nullptr)
     return;
   scanTimer_.stop();
   for (int row = 1; row <= RowCount(); ++row)
