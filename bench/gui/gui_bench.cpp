@@ -2,16 +2,30 @@
 // platform: a full rebuild and one paint, and a status update of every row and
 // one paint. The goal is at most 16 ms (one frame) for each.
 //
+// Then the device list itself over a real store of 1000 devices, watching a
+// delivery to all of them: one tick of each of its timers (each target's row,
+// the counters, the end of the watch) and a rebuild, each with its paint. The
+// goal is at most 30 ms of the window thread, median, for each.
+//
 //   build/bench/brevant_bench_gui --benchmark_repetitions=10
 //   --benchmark_report_aggregates_only=true
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <cstdlib>
+#include <filesystem>
+#include <memory>
 
 #include "controls/grid_ctrl.h"
 #include "controls/image_list.h"
 #include "controls/skin_look.h"
+#include "link/memory_segment.h"
+#include "link/transmit_manage.h"
+#include "records/status_store.h"
+#include "screens/devices_control_dlg.h"
+#include "screens/page_host.h"
+#include "screens/screen_services.h"
 
 namespace {
 
@@ -106,6 +120,144 @@ void BM_GridStatusUpdate1000RowsAndPaint(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_GridStatusUpdate1000RowsAndPaint)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The device list over a store of its own in a scratch folder.
+class DeviceListBench : public brevant::PageHost {
+ public:
+  DeviceListBench() {
+    char pattern[] = "/tmp/brevant-bench-gui-XXXXXX";
+    folder_ = ::mkdtemp(pattern);
+    std::filesystem::create_directory_symlink(BREVANT_SOURCE_DIR "/data/Skin", folder_ / "Skin");
+    store_ = std::make_unique<brevant::CSqlManagement>(folder_ / "data.db");
+    link_ = std::make_unique<brevant::AcTransmitManage>(*store_, std::make_shared<NoAdapters>(),
+                                                        segment_->Station("eth0"));
+    for (int i = 0; i < kRows; ++i) {
+      brevant::DiscoveredDevice device;
+      device.mac = Mac(i);
+      device.time = "2025-03-05 14:07:09";
+      device.ssid2 = "Brevant-" + std::to_string(i) + "-2G";
+      store_->InsertOrUpdateDevice(device);
+    }
+    brevant::ScreenServices services;
+    services.store = store_.get();
+    services.link = link_.get();
+    services.directory = folder_;
+    page_ = std::make_unique<brevant::CDevicesControlDlg>(nullptr, services, *this);
+    page_->SetTimerIntervalsForTesting(3600 * 1000);
+    page_->show();
+    page_->RefreshList(true, true, brevant::CDevicesControlDlg::kMacColumn);
+    Paint();
+  }
+  ~DeviceListBench() override {
+    page_.reset();
+    link_.reset();
+    store_.reset();
+    std::error_code error;
+    std::filesystem::remove_all(folder_, error);
+  }
+
+  void ShowPage(int) override {}
+  void DeliveryStarted(int) override {}
+
+  // Every device ticked, handed over and watched; a third of them answered.
+  void StartWatching() {
+    page_->OnCellClicked(0, brevant::CDevicesControlDlg::kCheckColumn);
+    page_->HandToPage(brevant::kCustomizationPage);
+    page_->StartWatching(brevant::kCustomizationPage);
+    store_->ResetStatuses();
+    for (int i = 0; i < kRows; ++i)
+      store_->SetParaStatus(Mac(i), i % 3 == 0   ? brevant::OPERATE_SUCCESS
+                                    : i % 3 == 1 ? brevant::TRANSMIT_FINISH
+                                                 : brevant::OPERATING);
+    Paint();
+  }
+  // The next devices' results come in, as they do during a delivery.
+  void Progress(int round) {
+    for (int i = round % 20; i < kRows; i += 20)
+      store_->SetParaStatus(
+          Mac(i), (i + round) % 2 == 0 ? brevant::OPERATE_SUCCESS : brevant::OPERATE_FAIL);
+  }
+  void Paint() {
+    QCoreApplication::processEvents();
+    page_->repaint();
+  }
+  brevant::CDevicesControlDlg& Page() { return *page_; }
+
+ private:
+  class NoAdapters : public brevant::AdapterSource {
+   public:
+    std::vector<brevant::AdapterRecord> Entries() override { return {}; }
+    bool CaptureDevices(std::vector<std::string>&, std::string&) override { return true; }
+    std::optional<int> Mtu(const std::string&) override { return 1500; }
+  };
+  static std::string Mac(int i) {
+    char text[18];
+    std::snprintf(text, sizeof text, "02:62:00:00:%02X:%02X", (i >> 8) & 0xFF, i & 0xFF);
+    return text;
+  }
+
+  std::filesystem::path folder_;
+  std::shared_ptr<brevant::MemorySegment> segment_ = brevant::MemorySegment::Create();
+  std::unique_ptr<brevant::CSqlManagement> store_;
+  std::unique_ptr<brevant::AcTransmitManage> link_;
+  std::unique_ptr<brevant::CDevicesControlDlg> page_;
+};
+
+// Timer 1000: every target's verdict from the store, into its row and its result.
+void BM_DeviceListProgressTick1000(benchmark::State& state) {
+  DeviceListBench bench;
+  bench.StartWatching();
+  int round = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    bench.Progress(++round);
+    state.ResumeTiming();
+    bench.Page().ProgressTick();
+    bench.Paint();
+  }
+}
+BENCHMARK(BM_DeviceListProgressTick1000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Timer 2000: the success and failure counters.
+void BM_DeviceListCountersTick1000(benchmark::State& state) {
+  DeviceListBench bench;
+  bench.StartWatching();
+  for (auto _ : state) {
+    bench.Page().CountersTick();
+    bench.Paint();
+  }
+}
+BENCHMARK(BM_DeviceListCountersTick1000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Timer 3000 on the tick that ends the watch (the others only add 3 seconds):
+// every row a last time, the counters, the buttons back.
+void BM_DeviceListWatchEndTick1000(benchmark::State& state) {
+  DeviceListBench bench;
+  int round = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    bench.StartWatching();
+    for (int tick = 0; tick < 4; ++tick) {
+      bench.Page().ProgressTick();
+      bench.Page().WatchTick();
+    }
+    bench.Progress(++round);
+    state.ResumeTiming();
+    bench.Page().WatchTick();
+    bench.Paint();
+  }
+}
+BENCHMARK(BM_DeviceListWatchEndTick1000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The end of a scan, or a click on a sortable header: the grid rebuilt from the store.
+void BM_DeviceListRebuild1000(benchmark::State& state) {
+  DeviceListBench bench;
+  for (auto _ : state) {
+    bench.Page().RefreshList(true, true, brevant::CDevicesControlDlg::kMacColumn);
+    bench.Paint();
+  }
+}
+BENCHMARK(BM_DeviceListRebuild1000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <memory>
 
+#include "app/settings.h"
+
 namespace brevant {
 
 class AcTransmitManage;
@@ -21,6 +23,9 @@ struct ScreenServices {
   std::shared_ptr<AdapterSource> adapters;
   // The folder beside the executable: Skin/, IniTemplate/, Modify*/, Log/.
   std::filesystem::path directory;
+  // The display settings of Setting.ini (colours and grid fonts); the
+  // defaults of a missing file unless the caller read one.
+  AppSettings settings = ReadAppSettings({});
 };
 
 }  // namespace brevant

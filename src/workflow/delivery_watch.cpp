@@ -4,14 +4,19 @@ namespace brevant {
 
 DeliveryWatch::DeliveryWatch(CSqlManagement& store, std::vector<std::string> targets,
                              int limitSeconds)
-    : store_(store), targets_(std::move(targets)), limit_(limitSeconds) {}
+    : store_(store),
+      targets_(std::move(targets)),
+      written_(targets_.size(), -1),
+      limit_(limitSeconds) {}
 
 std::vector<DeviceResult> DeliveryWatch::UpdateTargets() {
   std::vector<DeviceResult> verdicts;
   verdicts.reserve(targets_.size());
-  for (const std::string& mac : targets_) {
-    const DeviceResult verdict = store_.EvaluateDevice(mac);
-    store_.SetResult(mac, verdict);
+  for (std::size_t i = 0; i < targets_.size(); ++i) {
+    const DeviceResult verdict = store_.EvaluateDevice(targets_[i]);
+    // With a thousand targets the writes are most of a tick.
+    if (written_[i] != verdict && store_.SetResult(targets_[i], verdict))
+      written_[i] = verdict;
     verdicts.push_back(verdict);
   }
   return verdicts;

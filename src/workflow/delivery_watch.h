@@ -14,7 +14,8 @@ class DeliveryWatch {
  public:
   DeliveryWatch(CSqlManagement& store, std::vector<std::string> targets, int limitSeconds);
 
-  // Each target's verdict, in target order, also written into its row.
+  // Each target's verdict, in target order, also written into its row (a
+  // verdict the row already got from this watch is not written again).
   std::vector<DeviceResult> UpdateTargets();
   // The counters over every row of the store (the list's counters).
   void UpdateCounters();
@@ -29,6 +30,8 @@ class DeliveryWatch {
  private:
   CSqlManagement& store_;
   std::vector<std::string> targets_;
+  // The verdict last written into each target's row; -1 before the first.
+  std::vector<int> written_;
   int limit_;
   int elapsed_ = 0;
   int successes_ = 0;

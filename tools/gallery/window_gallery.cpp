@@ -1,0 +1,302 @@
+// brevant-window-gallery: the main window as an operator sees it, in a real X
+// window, with the simulator's devices on an in-memory segment: the adapter
+// page, the scan, the device list, a delivery with one failure, the advice
+// balloon and the about box. Writes what the screen shows to PNG files.
+// scripts/screenshot runs it under Xvfb, once per language.
+//
+//   brevant-window-gallery --data DIR --out DIR
+//
+// DIR of --data holds Skin/, Languages/, Icons/, Setting.ini and samples/.
+#include <QApplication>
+#include <QCursor>
+#include <QDir>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <unistd.h>
+
+#include "controls/grid_ctrl.h"
+#include "controls/skin_look.h"
+#include "device_plan.h"
+#include "i18n/language.h"
+#include "link/adapters.h"
+#include "link/delivery.h"
+#include "link/memory_segment.h"
+#include "link/result_log.h"
+#include "link/transmit_manage.h"
+#include "records/status_store.h"
+#include "screens/application_dlg.h"
+#include "screens/devices_control_dlg.h"
+#include "screens/error_tip_wnd.h"
+#include "screens/note_dlg.h"
+#include "screens/select_adapter_dlg.h"
+#include "simulator.h"
+#include "workflow/customization.h"
+
+namespace brevant {
+namespace {
+
+QString gOut;
+std::vector<std::string> gWritten;
+
+// Two wired adapters, as a workstation lists them; the devices are behind the first.
+class GalleryAdapters : public AdapterSource {
+ public:
+  std::vector<AdapterRecord> Entries() override {
+    return {Record("enp3s0", "enp3s0 (Intel I211 Gigabit)", {0x00, 0x1B, 0x21, 0x3A, 0x4C, 0x5E}),
+            Record("enp4s0", "enp4s0 (Realtek RTL8111)", {0x00, 0xE0, 0x4C, 0x68, 0x01, 0x2F})};
+  }
+  bool CaptureDevices(std::vector<std::string>& names, std::string&) override {
+    names = {"enp3s0", "enp4s0"};
+    return true;
+  }
+  std::optional<int> Mtu(const std::string&) override { return 1500; }
+
+ private:
+  static AdapterRecord Record(const char* name, const char* description, MacAddress mac) {
+    AdapterRecord record;
+    record.kind = 1;
+    record.name = name;
+    record.description = description;
+    record.mac = mac;
+    return record;
+  }
+};
+
+// The simulator's devices answering on the far side of the segment.
+class Devices {
+ public:
+  Devices(const std::shared_ptr<MemorySegment>& segment, std::vector<devsim::DevicePlan> plans) {
+    CaptureOptions options;
+    options.filter = "ether proto 0x6262";
+    std::string error;
+    endpoint_ = segment->Station("dev0")->Open("dev0", options, &error);
+    simulator_ = std::make_unique<devsim::Simulator>(
+        std::move(plans), [this](const LinkFrame& frame) { return endpoint_->Send(frame); });
+    thread_ = std::thread([this] {
+      using Clock = devsim::Simulator::Clock;
+      LinkFrame frame;
+      while (!stop_) {
+        const auto next = simulator_->SendDue(Clock::now());
+        auto deadline = Clock::now() + std::chrono::milliseconds(20);
+        if (next && *next < deadline)
+          deadline = *next;
+        endpoint_->WaitReadable(deadline);
+        std::size_t length = 0;
+        while (endpoint_->Read(frame, &length) == ReadStatus::Frame)
+          simulator_->OnFrame(frame, length, Clock::now());
+      }
+    });
+  }
+  ~Devices() {
+    stop_ = true;
+    thread_.join();
+  }
+
+ private:
+  std::unique_ptr<CaptureEndpoint> endpoint_;
+  std::unique_ptr<devsim::Simulator> simulator_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+// Every question answered "Ok".
+class YesPort : public OperatorPort {
+ public:
+  bool Note(const std::string&, const std::string&, bool) override { return true; }
+  SheetEdit EditSheet(const std::filesystem::path&) override { return SheetEdit::NoEditor; }
+};
+
+void Settle(int ms = 150) {
+  QTest::qWait(ms);
+}
+
+void Park() {
+  QCursor::setPos(1270, 890);
+  Settle(80);
+}
+
+void Save(const QImage& image, const char* name) {
+  const QString file = QDir(gOut).filePath(QString::fromLatin1(name));
+  image.save(file);
+  gWritten.push_back(file.toStdString());
+}
+
+QImage ScreenShot(const QRect& global) {
+  return QGuiApplication::primaryScreen()
+      ->grabWindow(0, global.x(), global.y(), global.width(), global.height())
+      .toImage();
+}
+
+QImage WindowShot(QWidget* window) {
+  return ScreenShot(QRect(window->mapToGlobal(QPoint(0, 0)), window->size()));
+}
+
+int Run(const std::filesystem::path& data) {
+  std::error_code error;
+  const std::filesystem::path work = std::filesystem::temp_directory_path() /
+                                     ("brevant-window-gallery-" + std::to_string(::getpid()));
+  std::filesystem::remove_all(work, error);
+  for (const char* folder : {"ModifyXml", "ModifyJson", "ModifyExcel", "ModifyPicture", "Log"})
+    std::filesystem::create_directories(work / folder);
+  for (const char* link : {"Skin", "Icons", "Languages", "ExcelTemplate", "IniTemplate"}) {
+    if (std::filesystem::exists(data / link))
+      std::filesystem::create_directory_symlink(std::filesystem::absolute(data / link), work / link,
+                                                error);
+  }
+
+  auto segment = MemorySegment::Create();
+  auto adapters = std::make_shared<GalleryAdapters>();
+  CSqlManagement store(work / "data.db");
+  ResultLog log(work);
+  AcTransmitManage link(store, adapters, segment->Station("enp3s0"));
+  link.SetResultHandler([&](const LinkFrame& frame) { HandleDeviceResult(frame, store, log); });
+  std::vector<devsim::DevicePlan> plans;
+  const char* devices[] = {
+      "mac=02:62:00:1A:2B:01,ssid2=Lobby-2G,ssid5=Lobby-5G",
+      "mac=02:62:00:1A:2B:02,ssid2=Office-2G,ssid5=Office-5G",
+      "mac=02:62:00:1A:2B:03",
+      "mac=02:62:00:1A:2B:04,ssid2=Store-12,ssid5=Store-12-5G",
+      "mac=02:62:00:1A:2B:05,report=fail",
+      "mac=02:62:00:1A:2B:06",
+      "mac=02:62:00:1A:2B:07,ssid2=Cafe\\, terrace",
+      "mac=02:62:00:1A:2B:08",
+  };
+  for (const char* text : devices) {
+    std::string why;
+    if (auto plan = devsim::ParseDevicePlan(text, &why))
+      plans.push_back(*plan);
+    else
+      std::fprintf(stderr, "brevant-window-gallery: %s: %s\n", text, why.c_str());
+  }
+  Devices far(segment, std::move(plans));
+
+  ScreenServices services;
+  services.store = &store;
+  services.link = &link;
+  services.adapters = adapters;
+  services.directory = work;
+  services.settings = ReadAppSettings(data / "Setting.ini");
+  CApplicationDlg window(services);
+  window.move(100, 60);
+  window.show();
+  (void)QTest::qWaitForWindowExposed(&window);
+  Park();
+  Settle(300);
+  Save(WindowShot(&window), "window_adapter_page.png");
+
+  // The scan, caught while it runs, then settled.
+  CSelectAdapterDlg& adapterPage = *window.AdapterPage();
+  adapterPage.SetTickIntervalForTesting(3600 * 1000);
+  adapterPage.StartScan();
+  Settle(400);
+  Save(WindowShot(&window), "window_adapter_page_scanning.png");
+  (void)QTest::qWaitFor([&] { return link.DeviceCount() >= 8; }, 10000);
+  for (int tick = 0; tick < 4 && !adapterPage.Idle(); ++tick)
+    adapterPage.Tick();
+  CDevicesControlDlg& list = *window.DeviceList();
+  Settle(300);
+  Save(WindowShot(&window), "window_device_list.png");
+
+  // Every device ticked, the sample configuration delivered to them all.
+  list.OnCellClicked(0, CDevicesControlDlg::kCheckColumn);
+  list.OnCellClicked(3, CDevicesControlDlg::kCheckColumn);
+  Settle(200);
+  Save(WindowShot(&window), "window_device_list_ticked.png");
+  list.OnCellClicked(3, CDevicesControlDlg::kCheckColumn);
+  list.HandToPage(kCustomizationPage);
+  CustomizationState state;
+  SetTargetList(state, list.TargetList());
+  SetConfiguration(state, data / "samples" / "gateway.xml");
+  CustomizationServices customization;
+  customization.store = &store;
+  customization.delivery.link = &link;
+  customization.delivery.store = &store;
+  customization.executableDirectory = work;
+  customization.deliveryStarting = [&] { window.DeliveryStarted(kCustomizationPage); };
+  YesPort yes;
+  ApplyCustomization(state, yes, customization);
+  Settle(600);
+  Save(WindowShot(&window), "window_delivery_watching.png");
+  (void)QTest::qWaitFor([&] { return list.CurrentState() == CDevicesControlDlg::State::Idle; },
+                        30000);
+  Settle(300);
+  Save(WindowShot(&window), "window_delivery_results.png");
+
+  // The advice over the failure icon.
+  for (int row = 1; row <= list.RowCount(); ++row) {
+    if (list.Grid()->GetItemImage(row, CDevicesControlDlg::kStatusColumn) !=
+        CDevicesControlDlg::kImageFailed)
+      continue;
+    const QRect cell = list.Grid()->GetCellRect(row, CDevicesControlDlg::kStatusColumn);
+    QCursor::setPos(list.Grid()->mapToGlobal(QPoint(cell.left() + 15, cell.center().y())));
+    (void)QTest::qWaitFor([&] { return list.Balloon()->IsShown(); }, 3000);
+    Settle(300);
+    Save(WindowShot(&window), "window_balloon.png");
+    QRect around = list.Balloon()->geometry().united(
+        QRect(list.Grid()->mapToGlobal(cell.topLeft()), cell.size()));
+    Save(ScreenShot(around.adjusted(-40, -16, 40, 16)), "window_balloon_close.png");
+    break;
+  }
+  Park();
+
+  // The about box and the exit confirmation, over the window.
+  for (const auto& [name, open] : std::vector<std::pair<const char*, std::function<void()>>>{
+           {"window_about.png", [&] { window.ShowAbout(); }},
+           {"window_confirm_exit.png", [&] { window.AskToClose(); }}}) {
+    QTimer::singleShot(500, [&window, name = name] {
+      for (QWidget* top : QApplication::topLevelWidgets()) {
+        auto* note = qobject_cast<CNoteDlg*>(top);
+        if (note != nullptr && note->isVisible()) {
+          Save(WindowShot(&window), name);
+          note->done(CNoteDlg::kCancel);
+        }
+      }
+    });
+    open();
+  }
+  Park();
+
+  StopDeliveryJobs();
+  WaitForDeliveryJobs(std::chrono::steady_clock::now() + std::chrono::seconds(10));
+  link.SetResultHandler({});
+  std::filesystem::remove_all(work, error);
+  return 0;
+}
+
+}  // namespace
+}  // namespace brevant
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QString data;
+  for (int i = 1; i + 1 < argc; ++i) {
+    const QString arg = QString::fromLocal8Bit(argv[i]);
+    if (arg == QLatin1String("--data"))
+      data = QString::fromLocal8Bit(argv[++i]);
+    else if (arg == QLatin1String("--out"))
+      brevant::gOut = QString::fromLocal8Bit(argv[++i]);
+  }
+  if (data.isEmpty() || brevant::gOut.isEmpty()) {
+    std::fprintf(stderr, "usage: brevant-window-gallery --data DIR --out DIR\n");
+    return 2;
+  }
+  QDir().mkpath(brevant::gOut);
+  const std::filesystem::path dataDir = std::filesystem::absolute(data.toStdString());
+  brevant::CNoteDlg::SetSkinFolder(QString::fromStdString((dataDir / "Skin").string()));
+  brevant::InitLanguage(dataDir);
+  brevant::InstallSkinLook();
+  const int status = brevant::Run(dataDir);
+  for (const auto& file : brevant::gWritten)
+    std::printf("%s\n", file.c_str());
+  return status;
+}
