@@ -1,5 +1,8 @@
 #include "screens/anti_theft_dlg.h"
 
+#include <QFontMetrics>
+#include <algorithm>
+
 #include "app/skin.h"
 #include "controls/skin_font.h"
 #include "controls/skin_image.h"
@@ -29,6 +32,8 @@ constexpr int kDnsLimit = 15;
 constexpr int kSwitchRise = 25;
 constexpr int kSeparatorRise = 140;
 constexpr int kButtonRise = 169;
+// Between a required mark and its label's text.
+constexpr int kMarkGap = 1;
 
 QString Q(const std::string& text) {
   return QString::fromStdString(text);
@@ -62,9 +67,11 @@ CAntiTheftProtectionDlg::CAntiTheftProtectionDlg(QWidget* parent, const ScreenSe
       confirmMark_(new CTStaticGdiplus(QStringLiteral("*"), this)),
       confirmLabel_(new CTStaticGdiplus(QStringLiteral("Confirm Lock Code "), this)),
       confirmLockCode_(new CTEditGdiplus(this)),
-      explanation_(new CTStaticGdiplus(QStringLiteral("Used to bind the device to the\n"
-                                                      "network. If the password is incorrect,\n"
-                                                      "the configuration will not take effect\n"
+      // Written with the language pack's line-break marker, which is how the
+      // pack keys it; retitling turns the markers into line breaks.
+      explanation_(new CTStaticGdiplus(QStringLiteral("Used to bind the device to the\\n"
+                                                      "network. If the password is incorrect,\\n"
+                                                      "the configuration will not take effect\\n"
                                                       "even if parameters are delivered."),
                                        this)),
       switchLabel_(new CTStaticGdiplus(QStringLiteral("Anti-Theft Protection:"), this)),
@@ -84,6 +91,10 @@ CAntiTheftProtectionDlg::CAntiTheftProtectionDlg(QWidget* parent, const ScreenSe
   setObjectName(QStringLiteral("antiTheftPage"));
   setAccessibleName(QStringLiteral("Anti-Theft Protection"));
   TranslateWindow(this);
+  // The labels end where their fields begin: a trailing blank would push
+  // "Lock Code " off the common right edge.
+  for (CTStaticGdiplus* label : {lockLabel_, confirmLabel_})
+    label->setText(label->text().trimmed());
 
   struct Place {
     QWidget* control;
@@ -103,7 +114,9 @@ CAntiTheftProtectionDlg::CAntiTheftProtectionDlg(QWidget* parent, const ScreenSe
       {confirmLabel_, "confirmLockCodeLabel", {38, 127, 113, 18}},
       {confirmLockCode_, "confirmLockCodeEdit", {163, 124, 180, 24}},
       {explanation_, "lockCodeExplanation", {163, 154, 180, 56}},
-      {switchLabel_, "protectionLabel", {27, 224, 124, 18}},
+      // 4 pixels wider to the left than the original box: the text is a pixel
+      // wider in the face drawn here.
+      {switchLabel_, "protectionLabel", {23, 224, 128, 18}},
       {switch_, "protectionSwitch", {163, 226, 28, 16}},
       // The label's box was 84 high, reaching into the next row; one line is 18.
       {acNameLabel_, "acNameLabel", {94, 261, 57, 18}},
@@ -130,8 +143,8 @@ CAntiTheftProtectionDlg::CAntiTheftProtectionDlg(QWidget* parent, const ScreenSe
   }
   Name(close_, "antiTheftClose", QStringLiteral("Close"));
   Name(switch_, "protectionSwitch", switchLabel_->text());
-  Name(lockCode_, "lockCodeEdit", lockLabel_->text().trimmed());
-  Name(confirmLockCode_, "confirmLockCodeEdit", confirmLabel_->text().trimmed());
+  Name(lockCode_, "lockCodeEdit", lockLabel_->text());
+  Name(confirmLockCode_, "confirmLockCodeEdit", confirmLabel_->text());
   Name(acName_, "acNameEdit", acNameLabel_->text());
   Name(primaryDns_, "primaryDnsEdit", primaryLabel_->text());
   Name(secondaryDns_, "secondaryDnsEdit", secondaryLabel_->text());
@@ -156,11 +169,24 @@ CAntiTheftProtectionDlg::CAntiTheftProtectionDlg(QWidget* parent, const ScreenSe
     mark->SetTextFont(kFace, 13, 400);
     mark->SetTextColor(kBrandRed);
   }
+  // A required mark stands just before its label's text, whatever the
+  // language makes that text's width (in English within a few pixels of the
+  // original places).
+  for (auto [mark, label] :
+       {std::pair{lockMark_, lockLabel_}, std::pair{confirmMark_, confirmLabel_},
+        std::pair{acNameMark_, acNameLabel_}}) {
+    const int text = QFontMetrics(label->font()).horizontalAdvance(label->text());
+    const QRect box = full_[label];
+    QRect& place = full_[mark];
+    place.moveLeft(std::max(0, box.left() + box.width() - text - kMarkGap - place.width()));
+    mark->setGeometry(place);
+  }
   explanation_->SetTextFont(kFace, 13, 400);
   explanation_->SetTextColor(kHint);
   for (CTStaticGdiplus* note : {primaryNote_, secondaryNote_}) {
     note->SetTextFont(kFace, 13, 400);
     note->SetTextColor(kHint);
+    note->SetTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   }
 
   close_->SetPicture(SkinFile("btn_child_close.png"));

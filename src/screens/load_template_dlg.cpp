@@ -76,7 +76,6 @@ CLoadTemplateDlg::CLoadTemplateDlg(CAntiTheftProtectionDlg& page)
   title_->SetTextColor(kInk);
   label_->SetTextFont(kFace, 17, 400);
   label_->SetTextColor(kInk);
-  label_->SetTextAlignment(Qt::AlignRight);
   list_->SetFieldHeight(18);
   list_->SetItemHeight(20);
   ComboColors colors;
@@ -146,7 +145,12 @@ void CLoadTemplateDlg::OpenContextMenu(const QPoint& at) {
   if (menu_ == nullptr) {
     menu_ = new QMenu(this);
     menu_->setObjectName(QStringLiteral("templateMenu"));
-    menu_->setStyleSheet(QStringLiteral("QMenu { background-color: #ffffff; }"));
+    menu_->setFont(SkinFont(kFace, 16));
+    // White, with an edge that shows over the white dialog.
+    menu_->setStyleSheet(QStringLiteral(
+        "QMenu { background-color: #ffffff; border: 1px solid rgb(222,224,230); padding: 4px 0; }"
+        "QMenu::item { color: rgb(68,68,79); padding: 4px 28px 4px 16px; }"
+        "QMenu::item:selected { background-color: rgb(235,244,255); color: rgb(216,34,40); }"));
     menu_->addAction(QStringLiteral("Edit"))->setObjectName(QStringLiteral("templateEdit"));
     TranslateMenu(menu_);
   }

@@ -70,7 +70,6 @@ CSaveTemplateDlg::CSaveTemplateDlg(CAntiTheftProtectionDlg& page)
   title_->SetTextColor(kInk);
   label_->SetTextFont(kFace, 17, 400);
   label_->SetTextColor(kInk);
-  label_->SetTextAlignment(Qt::AlignRight);
   name_->SetTypingLimit(kNameLimit);
   close_->SetPicture(page.SkinFile("btn_child_close.png"));
   cancel_->SetPictures(page.SkinFile("cancel_btn_normal.png"), page.SkinFile("cancel_btn_over.png"),

@@ -39,9 +39,8 @@ TEST_F(AntiTheftPageTest, SwitchLayoutCollapsesMovesAndRestores) {
       {"lockCodeEdit", {163, 88, 180, 24}, {163, 88, 180, 24}},
       {"confirmLockCodeEdit", {163, 124, 180, 24}, {}},
       {"confirmLockCodeLabel", {38, 127, 113, 18}, {}},
-      {"confirmLockCodeMark", {30, 129, 7, 7}, {}},
       {"lockCodeExplanation", {163, 154, 180, 56}, {163, 124, 180, 56}},
-      {"protectionLabel", {27, 224, 124, 18}, {27, 199, 124, 18}},
+      {"protectionLabel", {23, 224, 128, 18}, {23, 199, 128, 18}},
       {"protectionSwitch", {163, 226, 28, 16}, {163, 201, 28, 16}},
       {"acNameEdit", {163, 258, 180, 24}, {}},
       {"primaryDnsLabel", {76, 297, 75, 18}, {}},
@@ -63,6 +62,18 @@ TEST_F(AntiTheftPageTest, SwitchLayoutCollapsesMovesAndRestores) {
     EXPECT_EQ(QApplication::focusWidget(), page_->LockCodeEdit());
   };
   check(true);
+  // Each required mark stands right before its label's text, on its table row.
+  for (auto [mark, label, y] : {std::tuple{"lockCodeMark", "lockCodeLabel", 93},
+                                std::tuple{"confirmLockCodeMark", "confirmLockCodeLabel", 129},
+                                std::tuple{"acNameMark", "acNameLabel", 263}}) {
+    auto* text = static_cast<CTStaticGdiplus*>(Child(page_, label));
+    const QRect at = Child(page_, mark)->geometry();
+    EXPECT_EQ(at.size(), QSize(7, 7)) << mark;
+    EXPECT_EQ(at.y(), y) << mark;
+    const int start =
+        text->geometry().right() + 1 - QFontMetrics(text->font()).horizontalAdvance(text->text());
+    EXPECT_EQ(at.right() + 2, start) << mark;
+  }
 
   Click(page_->SwitchButton());
   EXPECT_FALSE(page_->SwitchOn());
@@ -78,6 +89,24 @@ TEST_F(AntiTheftPageTest, SwitchLayoutCollapsesMovesAndRestores) {
   check(true);
   EXPECT_EQ(page_->SwitchButton()->StatePicture(ControlState::Normal).toImage(),
             LoadSkinPixmap(page_->SkinFile("btn_switch_on.png")).toImage());
+}
+
+TEST_F(AntiTheftPageTest, EveryTextFitsItsBox) {
+  Open({kA});
+  for (CTStaticGdiplus* label : page_->findChildren<CTStaticGdiplus*>()) {
+    const std::size_t lines = label->objectName() == QStringLiteral("lockCodeExplanation") ? 4 : 1;
+    EXPECT_EQ(label->Lines().size(), lines)
+        << label->objectName().toStdString() << " needs " << label->sizeHint().width() << " x "
+        << label->sizeHint().height() << ", has " << label->width() << " x " << label->height();
+    // A required mark's box is 7 x 7: its star is drawn in the upper part of a line.
+    if (label->text() != QStringLiteral("*")) {
+      EXPECT_LE(label->sizeHint().height(), label->height()) << label->objectName().toStdString();
+    }
+  }
+  for (CTButtonPicture* button : page_->findChildren<CTButtonPicture*>()) {
+    const int caption = QFontMetrics(button->CaptionFont()).horizontalAdvance(button->text());
+    EXPECT_LE(caption + 8, button->width()) << button->objectName().toStdString();
+  }
 }
 
 TEST_F(AntiTheftPageTest, TypingIsLimitedAndDnsFieldsShowTheirPlaceholder) {
