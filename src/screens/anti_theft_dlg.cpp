@@ -43,11 +43,6 @@ std::string S(const QString& text) {
   return text.toStdString();
 }
 
-void Name(QWidget* control, const char* objectName, const QString& accessibleName) {
-  control->setObjectName(QString::fromLatin1(objectName));
-  control->setAccessibleName(accessibleName);
-}
-
 }  // namespace
 
 CAntiTheftProtectionDlg::CAntiTheftProtectionDlg(QWidget* parent, const ScreenServices& services,
@@ -89,8 +84,8 @@ CAntiTheftProtectionDlg::CAntiTheftProtectionDlg(QWidget* parent, const ScreenSe
       cancel_(new CTButtonPicture(QStringLiteral("Cancel"), this)),
       apply_(new CTButtonPicture(QStringLiteral("Apply"), this)) {
   setObjectName(QStringLiteral("antiTheftPage"));
-  setAccessibleName(QStringLiteral("Anti-Theft Protection"));
   TranslateWindow(this);
+  setAccessibleName(title_->text());
   // The labels end where their fields begin: a trailing blank would push
   // "Lock Code " off the common right edge.
   for (CTStaticGdiplus* label : {lockLabel_, confirmLabel_})
@@ -141,13 +136,13 @@ CAntiTheftProtectionDlg::CAntiTheftProtectionDlg(QWidget* parent, const ScreenSe
       place.control->setAccessibleName(button->text());
     full_[place.control] = place.rect;
   }
-  Name(close_, "antiTheftClose", QStringLiteral("Close"));
-  Name(switch_, "protectionSwitch", switchLabel_->text());
-  Name(lockCode_, "lockCodeEdit", lockLabel_->text());
-  Name(confirmLockCode_, "confirmLockCodeEdit", confirmLabel_->text());
-  Name(acName_, "acNameEdit", acNameLabel_->text());
-  Name(primaryDns_, "primaryDnsEdit", primaryLabel_->text());
-  Name(secondaryDns_, "secondaryDnsEdit", secondaryLabel_->text());
+  close_->setAccessibleName(QStringLiteral("Close"));
+  switch_->setAccessibleName(switchLabel_->text());
+  lockCode_->setAccessibleName(lockLabel_->text());
+  confirmLockCode_->setAccessibleName(confirmLabel_->text());
+  acName_->setAccessibleName(acNameLabel_->text());
+  primaryDns_->setAccessibleName(primaryLabel_->text());
+  secondaryDns_->setAccessibleName(secondaryLabel_->text());
   for (CTStaticGdiplus* mark : {lockMark_, confirmMark_, acNameMark_})
     mark->setAccessibleName(QStringLiteral("required"));
 
@@ -209,7 +204,7 @@ CAntiTheftProtectionDlg::CAntiTheftProtectionDlg(QWidget* parent, const ScreenSe
     dns->SetTypingLimit(kDnsLimit);
     dns->SetPlaceholder(Q(std::string(kDnsPlaceholder)), kPlaceholderGrey);
   }
-  // The fields in page order; the rest takes no focus from the keyboard.
+  // Tab goes through the fields in page order.
   setTabOrder(lockCode_, confirmLockCode_);
   setTabOrder(confirmLockCode_, acName_);
   setTabOrder(acName_, primaryDns_);
