@@ -238,13 +238,13 @@ TEST_F(AntiTheftPageTest, ThreeTargetsGetOneJobEachInListOrderWithOneCommand) {
 
   const std::string command =
       R"({"Lockcode":"1234","Enable":"1","ACName":"AC one","DNS1":" 8.8.8.8","DNS2":"0.0.0.0"})";
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Commands().size() >= 3; }, 10000));
-  const auto sent = Commands();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return CommandsByDevice().size() >= 3; }, 10000));
+  const auto sent = CommandsByDevice();
   ASSERT_EQ(sent.size(), 3u);
   const std::string order[] = {kC, kA, kB};
   for (std::size_t i = 0; i < 3; ++i) {
-    EXPECT_EQ(DeviceMacText(sent[i].destination()), order[i]) << "job " << i + 1;
-    EXPECT_EQ(Payload(sent[i]), command) << "job " << i + 1;
+    EXPECT_EQ(sent[i].first, order[i]) << "job " << i + 1;
+    EXPECT_EQ(sent[i].second, command) << "job " << i + 1;
   }
   for (const std::string& mac : order)
     EXPECT_EQ(WaitForAntiTheft(mac, OPERATE_SUCCESS), OPERATE_SUCCESS) << mac;
@@ -318,7 +318,7 @@ TEST_F(AntiTheftPageTest, TheSecondOpeningShowsThePreviousEntriesForNewTargets) 
   }
   EXPECT_EQ(WaitForAntiTheft(kB, OPERATE_SUCCESS), OPERATE_SUCCESS);
   EXPECT_EQ(Received(kB), Received(kA));
-  EXPECT_EQ(Commands().size(), 2u);
+  EXPECT_EQ(CommandsByDevice().size(), 2u);
 }
 
 TEST_F(AntiTheftPageTest, ACommandTooLongForAJobIsRefusedAndNothingIsSent) {

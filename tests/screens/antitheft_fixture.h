@@ -7,6 +7,7 @@
 
 #include <QTest>
 #include <QWidget>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -192,6 +193,17 @@ class AntiTheftPageTest : public ::testing::Test {
   std::vector<LinkFrame> Commands() {
     std::lock_guard lock(tapMutex_);
     return commands_;
+  }
+  // The devices the commands went to, in the order each first went out (a
+  // command sent again after a second of silence counts once), and their texts.
+  std::vector<std::pair<std::string, std::string>> CommandsByDevice() {
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const LinkFrame& frame : Commands()) {
+      const std::string mac = DeviceMacText(frame.destination());
+      if (std::none_of(out.begin(), out.end(), [&](const auto& seen) { return seen.first == mac; }))
+        out.emplace_back(mac, Payload(frame));
+    }
+    return out;
   }
   static std::string Payload(const LinkFrame& frame) {
     const auto payload = frame.payload();
