@@ -124,9 +124,11 @@ CDeviceCustomizationDlg::CDeviceCustomizationDlg(QWidget* parent, const ScreenSe
   const QString face = QString::fromLatin1(kSkinFontFace);
   title_->SetTextFont(face, 17, 600);
   title_->SetTextColor(kInk);
+  // Right-aligned, so a shorter translation still ends beside its button.
   for (CTStaticGdiplus* label : {logoLabel_, configLabel_}) {
     label->SetTextFont(face, 17, 400);
     label->SetTextColor(kInk);
+    label->SetTextAlignment(Qt::AlignRight);
   }
   for (CTStaticGdiplus* hint : {logoHint_, configHint_}) {
     hint->SetTextFont(face, 16, 400);
