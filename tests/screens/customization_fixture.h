@@ -150,7 +150,10 @@ class CustomizationPageTest : public ::testing::Test {
 
   // The next file dialog picks this file.
   void Pick(const std::filesystem::path& file) {
-    page_->SetFileChooser([file](const QString&) { return QString::fromStdString(file.string()); });
+    page_->SetFileChooser([this, file](const QString& filter) {
+      filters_.push_back(filter);
+      return QString::fromStdString(file.string());
+    });
   }
 
   std::filesystem::path Received() const { return dir_ / "received"; }
@@ -179,6 +182,7 @@ class CustomizationPageTest : public ::testing::Test {
   QWidget window_;
   RecordingHost host_;
   std::unique_ptr<CDeviceCustomizationDlg> page_;
+  std::vector<QString> filters_;  // of the file dialogs opened
   NoteAnswerer notes_;
 };
 

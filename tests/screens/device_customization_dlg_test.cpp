@@ -78,6 +78,12 @@ TEST_F(PageTest, ControlsSitWhereTheTableSaysAndEmptyLinesTakeNoRoom) {
   page_->ConfigurationChooseButton()->click();
   EXPECT_EQ(page_->size(), QSize(420, 324));
   EXPECT_EQ(page_->pos(), QPoint((817 - 420) / 2, (540 - 324) / 2));
+  // The file dialogs' filters, the picture names in Chinese whatever the language.
+  ASSERT_EQ(filters_.size(), 2u);
+  EXPECT_EQ(filters_[0], QString::fromUtf8("图片文件 (*.png *.jpg *.jpeg *.bmp);;PNG 文件 (*.png);;"
+                                           "JPEG 文件 (*.jpg *.jpeg);;BMP 文件 (*.bmp)"));
+  EXPECT_EQ(filters_[1],
+            QStringLiteral("Files (*.xml *.json);;XML Files (*.xml);;JSON Files (*.json)"));
   const std::pair<const char*, QRect> places[] = {
       {"customizationTitle", {16, 11, 145, 18}},
       {"customizationClose", {388, 12, 16, 16}},
