@@ -1,5 +1,7 @@
 #include "workflow/customization.h"
 
+#include <cstdio>
+
 #include "i18n/language.h"
 #include "records/diag_log.h"
 #include "records/status_store.h"
@@ -50,6 +52,19 @@ bool WriteDeviceConfiguration(CustomizationState& state, const std::string& kind
 
 bool LogoNeedsCropping(int width, int height) {
   return width > kLogoWidth || height > kLogoHeight;
+}
+
+std::string CroppedLogoName(const std::string& sourceFileName, const std::tm& localTime) {
+  const auto dot = sourceFileName.find('.');
+  const std::string base = dot == std::string::npos ? std::string() : sourceFileName.substr(0, dot);
+  const std::string rest = dot == std::string::npos ? sourceFileName : sourceFileName.substr(dot);
+  char time[16];
+  std::snprintf(time, sizeof time, "-%02d-%02d-%02d", localTime.tm_hour, localTime.tm_min,
+                localTime.tm_sec);
+  std::string name = "ModifyPicture/" + base + time + rest;
+  if (Utf8ToUtf16(name).size() > kCroppedLogoNameMax)
+    return {};
+  return name;
 }
 
 void SetTargetList(CustomizationState& state, const std::vector<std::string>& targets) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -28,6 +29,14 @@ struct CustomizationServices {
 inline constexpr int kLogoWidth = 229;
 inline constexpr int kLogoHeight = 51;
 bool LogoNeedsCropping(int width, int height);
+
+// Where a cropped logo goes, relative to the executable's folder:
+// "ModifyPicture/logo-14-05-09.final.png" for logo.final.png cropped at
+// 14:05:09 (the name up to its first ".", the time, then the rest of the name;
+// a name without "." keeps it all after the time). Empty when that text would
+// be longer than kCroppedLogoNameMax UTF-16 code units.
+inline constexpr std::size_t kCroppedLogoNameMax = 255;
+std::string CroppedLogoName(const std::string& sourceFileName, const std::tm& localTime);
 
 // The file lines show six blanks and the file name; an empty line means no file.
 void SetTargetList(CustomizationState& state, const std::vector<std::string>& targets);

@@ -463,5 +463,32 @@ TEST(Logo, OnlyPicturesLargerThanTheLogoAreCropped) {
   EXPECT_FALSE(LogoNeedsCropping(0, 0));  // a file that is no picture
 }
 
+TEST(Logo, CroppedLogosAreNamedByTheSourceAndTheTime) {
+  std::tm at{};
+  at.tm_hour = 14;
+  at.tm_min = 5;
+  at.tm_sec = 9;
+  const std::pair<std::string, std::string> cases[] = {
+      {"logo.final.png", "ModifyPicture/logo-14-05-09.final.png"},
+      {"logo.png", "ModifyPicture/logo-14-05-09.png"},
+      {"logo", "ModifyPicture/-14-05-09logo"},
+      {".hidden.jpg", "ModifyPicture/-14-05-09.hidden.jpg"},
+      {"\u6807\u5fd7.bmp", "ModifyPicture/\u6807\u5fd7-14-05-09.bmp"},
+  };
+  for (const auto& [source, name] : cases)
+    EXPECT_EQ(CroppedLogoName(source, at), name) << source;
+
+  // "ModifyPicture/" and "-HH-MM-SS" take 23 of the 255 units a name may have.
+  const std::string longest = std::string(228, 'a') + ".png";
+  EXPECT_EQ(CroppedLogoName(longest, at).size(), 255u);
+  EXPECT_EQ(CroppedLogoName("b" + longest, at), "");
+  // Counted in UTF-16 units, not bytes: 232 Chinese characters fit.
+  std::string chinese;
+  for (int i = 0; i < 232; ++i)
+    chinese += "\u6807";
+  EXPECT_NE(CroppedLogoName(chinese, at), "");
+  EXPECT_EQ(CroppedLogoName(chinese + "x", at), "");
+}
+
 }  // namespace
 }  // namespace brevant

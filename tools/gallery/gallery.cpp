@@ -8,10 +8,13 @@
 #include <QApplication>
 #include <QCursor>
 #include <QDir>
+#include <QFile>
 #include <QPainter>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolTip>
+#include <QWheelEvent>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -31,6 +34,8 @@
 #include "controls/skin_look.h"
 #include "i18n/language.h"
 #include "i18n/qt/retitle.h"
+#include "screens/avatar_crop_dlg.h"
+#include "screens/device_customization_dlg.h"
 #include "screens/note_dlg.h"
 
 namespace brevant {
@@ -638,6 +643,122 @@ void AdapterPage() {
   sheet.Save(QStringLiteral("adapter_page.png"));
 }
 
+// The customization page and the crop dialog over the window's background.
+class NoHost : public PageHost {
+ public:
+  void ShowPage(int) override {}
+  void DeliveryStarted(int) override {}
+};
+
+// An operator's logo picture, larger than a device shows: the application's
+// icon and a name on a soft gradient.
+QString Banner(const QString& data, const QString& folder) {
+  QImage banner(1200, 320, QImage::Format_RGB32);
+  QPainter painter(&banner);
+  QLinearGradient fill(0, 0, 1200, 320);
+  fill.setColorAt(0, QColor(252, 244, 243));
+  fill.setColorAt(1, QColor(236, 240, 247));
+  painter.fillRect(banner.rect(), fill);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  painter.drawImage(QRect(120, 64, 192, 192),
+                    QImage(QDir(data).filePath(QStringLiteral("Icons/brevant-256.png"))));
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(kRed);
+  painter.setFont(SkinFont(kFace, -96, 700));
+  painter.drawText(QRect(350, 60, 820, 130), Qt::AlignLeft | Qt::AlignVCenter,
+                   QStringLiteral("Brevant"));
+  painter.setPen(kInk);
+  painter.setFont(SkinFont(kFace, -40, 400));
+  painter.drawText(QRect(356, 180, 820, 70), Qt::AlignLeft | Qt::AlignVCenter,
+                   QStringLiteral("Home gateways, prepared in batches"));
+  painter.end();
+  const QString file = QDir(folder).filePath(QStringLiteral("brevant-banner.final.png"));
+  banner.save(file);
+  return file;
+}
+
+void CustomizationPage(const QString& data) {
+  QTemporaryDir scratch;
+  CTDialog window;
+  window.setFixedSize(817, 540);
+  window.SetBackgroundPicture(Skin("main_bk3.jpg"));
+  window.move(20, 20);
+  ScreenServices services;
+  services.directory = data.toStdString();
+  NoHost host;
+  CDeviceCustomizationDlg page(&window, services, host);
+  window.show();
+  page.show();
+  (void)QTest::qWaitForWindowExposed(&window);
+  Park();
+  Settle(250);
+  Sheet sheet(QStringLiteral("CDeviceCustomizationDlg on main_bk3.jpg"));
+  sheet.Row(QStringLiteral("nothing chosen: both lines folded away"), {{"", Grab(&window)}});
+
+  const QString logo = QDir(data).absoluteFilePath(QStringLiteral("samples/logo.png"));
+  page.SetFileChooser([&](const QString&) { return logo; });
+  page.LogoChooseButton()->click();
+  const QString config =
+      QDir(scratch.path()).filePath(QStringLiteral("gateway-configuration-second-floor-2025.xml"));
+  QFile::copy(QDir(data).filePath(QStringLiteral("samples/gateway.xml")), config);
+  page.SetFileChooser([&](const QString&) { return config; });
+  page.ConfigurationChooseButton()->click();
+  Park();
+  Settle(250);
+  sheet.Row(QStringLiteral("a logo and a configuration"), {{"", Grab(&window)}});
+
+  QCursor::setPos(page.LogoLine()->mapToGlobal(QPoint(120, 14)));
+  Settle(900);
+  sheet.Row(QStringLiteral("pointer on the logo line: its tool tip"), {{"", Grab(&window)}});
+  QToolTip::hideText();
+  Park();
+  page.ConfigurationMenu()->popup(page.ConfigurationLine()->mapToGlobal(QPoint(60, 16)));
+  Settle(300);
+  sheet.Row(QStringLiteral("right click on the configuration line"), {{"", Grab(&window)}});
+  page.ConfigurationMenu()->hide();
+  page.LogoMenu()->actions().at(1)->trigger();
+  Park();
+  Settle(250);
+  sheet.Row(QStringLiteral("the logo deleted"), {{"", Grab(&window)}});
+  sheet.Save(QStringLiteral("customization_page.png"));
+}
+
+void CropDialog(const QString& data) {
+  QTemporaryDir scratch;
+  CTDialog window;
+  window.setFixedSize(817, 540);
+  window.SetBackgroundPicture(Skin("main_bk3.jpg"));
+  window.move(20, 20);
+  window.show();
+  (void)QTest::qWaitForWindowExposed(&window);
+  CAvatarCropDlg dialog(&window, Banner(data, scratch.path()), data.toStdString());
+  dialog.show();
+  (void)QTest::qWaitForWindowExposed(&dialog);
+  Park();
+  Settle(250);
+  Sheet sheet(QStringLiteral("CAvatarCropDlg"));
+  sheet.Row(QStringLiteral("as opened"), {{"", Grab(&dialog)}});
+  CImagePreviewCtrl* canvas = dialog.Canvas();
+  const QPoint at(150, 60);
+  for (int i = 0; i < 4; ++i) {
+    QWheelEvent wheel(at, canvas->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(canvas, &wheel);
+  }
+  Settle(250);
+  sheet.Row(QStringLiteral("zoomed in four notches at the icon"), {{"", Grab(&dialog)}});
+  for (int i = 0; i < 8; ++i) {
+    QWheelEvent wheel(at, canvas->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(canvas, &wheel);
+  }
+  Settle(250);
+  sheet.Row(QStringLiteral("zoomed in further: the frame is cut to what shows"),
+            {{"", Grab(&dialog)}});
+  sheet.Save(QStringLiteral("crop_dialog.png"));
+  dialog.done(QDialog::Rejected);
+}
+
 }  // namespace
 }  // namespace brevant
 
@@ -671,6 +792,8 @@ int main(int argc, char** argv) {
   brevant::Dialog();
   brevant::Notes();
   brevant::AdapterPage();
+  brevant::CustomizationPage(data);
+  brevant::CropDialog(data);
   for (const auto& file : brevant::gWritten)
     std::printf("%s\n", file.c_str());
   return 0;
