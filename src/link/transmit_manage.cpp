@@ -453,6 +453,29 @@ bool AcTransmitManage::Send(const LinkFrame& frame) {
   // its frame to the thread sending at that moment instead of sleeping on the
   // lock: that sleep and its wake-up cost more than the send itself.
   {
+    // Free, with nothing queued before this frame: it goes out from here.
+    std::unique_lock lock(sendMutex_, std::try_to_lock);
+    if (lock.owns_lock()) {
+      bool queued = false;
+      {
+        std::lock_guard pendingLock(pendingMutex_);
+        queued = !pending_.empty();
+      }
+      if (!queued) {
+        const bool sent = SendLocked(frame, CaptureDeviceName());
+        lock.unlock();
+        bool more = false;
+        {
+          std::lock_guard pendingLock(pendingMutex_);
+          more = !pending_.empty();
+        }
+        if (more)
+          SendPending();
+        return sent;
+      }
+    }
+  }
+  {
     std::lock_guard lock(pendingMutex_);
     pending_.push_back(frame);
   }
