@@ -183,47 +183,39 @@ class StopAndWait final : public FrameMailbox {
         continue;
       }
       if (acknowledged_) {
-        // Nothing was ready: the next frame goes out from here.
-        lock.unlock();
+        // Nothing was ready: the next frame goes out from here, read ahead
+        // together with those after it.
+        if (aheadCount_ == 0 && !last && moreToRead_)
+          ReadAhead(lock, source, last);
         OutFrame next;
-        bool made = true;
-        if (last)
+        if (aheadCount_ > 0) {
+          next = PopAheadLocked();
+        } else if (last) {
           next = *std::exchange(last, std::nullopt);
-        else
-          made = MakeOne(source, next);
-        if (made && next.final && lastFrame)
+        } else {
+          // One that could not be made before gets its last chance.
+          lock.unlock();
+          const bool made = MakeOne(source, next);
+          lock.lock();
+          if (!made) {
+            outcome_ = Outcome::Failed;
+            break;
+          }
+          moreToRead_ = !next.final;
+        }
+        if (next.final && lastFrame) {
+          lock.unlock();
           lastFrame();
-        lock.lock();
-        if (!made) {
-          outcome_ = Outcome::Failed;
-          break;
+          lock.lock();
         }
         acknowledged_ = false;
-        moreToRead_ = !next.final && !last;
-        wantMore_ = moreToRead_;
         InstallLocked(next);
+        wantMore_ = moreToRead_ && aheadCount_ <= kAheadFrames / 2;
         continue;
       }
       if (wantMore_) {
-        // Into the free slots behind the ready ones: the receiving thread
-        // touches none of them until they are counted in.
         wantMore_ = false;
-        const std::size_t room = kAheadFrames - aheadCount_;
-        const std::size_t tail = (aheadHead_ + aheadCount_) % kAheadFrames;
-        lock.unlock();
-        OutFrame* slots[kAheadFrames];
-        for (std::size_t i = 0; i < room; ++i)
-          slots[i] = &ahead_[(tail + i) % kAheadFrames];
-        std::size_t made = source.Make(slots, room);
-        bool more = made == room;
-        if (made > 0 && slots[made - 1]->final) {
-          last = *slots[--made];
-          more = false;
-        }
-        lock.lock();
-        aheadCount_ += made;
-        // A frame that could not be made is asked for again when its turn comes.
-        moreToRead_ = more;
+        ReadAhead(lock, source, last);
         continue;
       }
       const auto deadline = firstSent_ + timing_.resendAfter * sent_;
@@ -294,11 +286,39 @@ class StopAndWait final : public FrameMailbox {
       acknowledged_ = true;
       return;
     }
-    InstallLocked(ahead_[aheadHead_]);
-    aheadHead_ = (aheadHead_ + 1) % ahead_.size();
-    --aheadCount_;
+    InstallLocked(PopAheadLocked());
     if (moreToRead_ && aheadCount_ <= kAheadFrames / 2)
       wantMore_ = true;
+  }
+
+  const OutFrame& PopAheadLocked() {
+    const OutFrame& frame = ahead_[aheadHead_];
+    aheadHead_ = (aheadHead_ + 1) % kAheadFrames;
+    --aheadCount_;
+    return frame;
+  }
+
+  // Makes frames into the free slots behind the ready ones, without the lock:
+  // the posting thread touches none of them until they are counted in. The
+  // last frame of the transfer stays out, in `last`, for the job to send.
+  void ReadAhead(std::unique_lock<std::mutex>& lock, FrameSource& source,
+                 std::optional<OutFrame>& last) {
+    const std::size_t room = kAheadFrames - aheadCount_;
+    const std::size_t tail = (aheadHead_ + aheadCount_) % kAheadFrames;
+    lock.unlock();
+    OutFrame* slots[kAheadFrames];
+    for (std::size_t i = 0; i < room; ++i)
+      slots[i] = &ahead_[(tail + i) % kAheadFrames];
+    std::size_t made = source.Make(slots, room);
+    bool more = made == room;
+    if (made > 0 && slots[made - 1]->final) {
+      last = *slots[--made];
+      more = false;
+    }
+    lock.lock();
+    aheadCount_ += made;
+    // A frame that could not be made is asked for again when its turn comes.
+    moreToRead_ = more;
   }
 
   static bool MakeOne(FrameSource& source, OutFrame& frame) {

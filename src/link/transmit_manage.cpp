@@ -236,8 +236,9 @@ void AcTransmitManage::ThreadRecvDiscover(std::string device, MacAddress adapter
 void AcTransmitManage::HandleFrame(const LinkFrame& frame) {
   {
     // Every frame of a device with a running job reaches that job. Posted
-    // outside the lock: a post may wake its job, and jobs that attach or
-    // detach meanwhile should not wait for that.
+    // outside the lock: a post may wake its job or send the job's next chunk
+    // from here, and jobs that attach or detach meanwhile should not wait for
+    // that.
     thread_local std::vector<std::shared_ptr<FrameMailbox>> targets;
     {
       std::lock_guard lock(routeMutex_);
