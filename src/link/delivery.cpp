@@ -481,7 +481,8 @@ class FileFrames : public FrameSource {
     std::size_t frames = 0;
     std::uint64_t end = position_;
     iovec parts[kAheadFrames];
-    while (frames < count && (end < length_ || (end == 0 && frames == 0))) {
+    // An empty file is one empty chunk.
+    while (frames < count && (end < length_ || (length_ == 0 && chunk_ == 0 && frames == 0))) {
       const std::size_t want =
           static_cast<std::size_t>(std::min<std::uint64_t>(kChunkDataSize, length_ - end));
       out[frames]->frame = template_;
