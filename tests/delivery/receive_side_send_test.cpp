@@ -173,6 +173,10 @@ struct HandOverCase {
   const char* name;
   std::size_t size;
   ThreadedDevice::Answer answer;
+  // The device pauses before it answers, so the job has let go of the
+  // sending turn by then: the answering thread sends. (An answer that comes
+  // at once may find the job still sending, which then sends for it.)
+  bool sentFromDevice = false;
 };
 
 // Never a time-out here: every chunk must go out exactly once, whichever
@@ -196,7 +200,7 @@ TEST_P(HandOverTest, EveryChunkGoesOutOnceInOrder) {
   EXPECT_EQ(s.numbers, once);
   EXPECT_EQ(Reassemble(s.firsts), content);
   EXPECT_TRUE(s.hookBeforeLast) << "the last frame went out before the job's hook";
-  if (chunks > 3) {
+  if (GetParam().sentFromDevice) {
     EXPECT_GT(s.fromDevice, 0) << "no chunk went out from the thread that got its acknowledgement";
   }
 }
@@ -212,8 +216,9 @@ INSTANTIATE_TEST_SUITE_P(
                      [](const LinkFrame& f, int) { return At(0s, AckOf(f)); }},
         HandOverCase{"AfterVaryingPauses", 80 * 1024,
                      [](const LinkFrame& f, int) {
-                       return At(std::chrono::microseconds(f.sequence() % 5 * 70), AckOf(f));
-                     }},
+                       return At(std::chrono::microseconds(70 + f.sequence() % 5 * 70), AckOf(f));
+                     },
+                     true},
         // A stale acknowledgement waits in the mailbox before each real one,
         // so the job has to handle it first, in order.
         HandOverCase{"WithStaleAcknowledgementsBetween", 70 * 1024 + 1000,
