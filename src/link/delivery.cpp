@@ -4,6 +4,7 @@
 #include <pthread.h>
 #include <sched.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +15,8 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "link/result_log.h"
 #include "records/diag_log.h"
@@ -89,67 +92,330 @@ bool WaitForLink(DeliveryLink& link, const DeliveryTiming& timing) {
   return false;
 }
 
-// Frames of the job's device while it is attached.
+// One frame of a transfer as the job makes it.
+struct OutFrame {
+  LinkFrame frame;
+  std::uint32_t number = 0;  // the chunk counter; the command is 1
+  bool final = false;        // the transfer's last frame
+};
+
+// Where the frames of a transfer come from, on the job's thread.
+class FrameSource {
+ public:
+  virtual ~FrameSource() = default;
+  // Makes the next frames into *out[0], *out[1], ... up to `count`, stopping
+  // after the last one; how many were made. Fewer, before the last, where the
+  // next one could not be made now: asked for alone, a source tries that one
+  // again, and a frame that cannot be made then fails the transfer.
+  virtual std::size_t Make(OutFrame* const* out, std::size_t count) = 0;
+};
+
+// Frames the job keeps ready, so that the thread that receives an
+// acknowledgement can send the next chunk at once: a chunk then costs no
+// wake-up of the job, which wakes once per half of these to read more.
+constexpr std::size_t kAheadFrames = 32;
+
+// One stop-and-wait transfer, attached to the link as its device's mailbox.
+// A frame goes out and the next goes only after its acknowledgement, with the
+// protocol's repetition and limits: every resendAfter of silence since its
+// first sending sends it again, `sendings` periods fail; frames that are not
+// the acknowledgement count as mismatches, re-sending at every multiple of
+// mismatchResend and failing at mismatchFail (a steady flood fails by count,
+// not time).
+//
+// Two threads drive it. The job's thread makes the frames, keeps the time-outs
+// and handles whatever comes in queued. The thread that posts a frame (the
+// link's receive thread) answers an acknowledgement itself when nothing waits
+// before it and the next frame is ready: it sends that frame on the spot.
+// Every decision is taken under the mailbox's lock in the order the frames
+// came, and the frames decided are sent in that order by one thread at a time
+// (whoever holds the sending turn), so the wire sees what one thread would
+// have sent: no chunk twice for one acknowledgement, none skipped, none after
+// the next.
+class StopAndWait final : public FrameMailbox {
+ public:
+  StopAndWait(DeliveryLink& link, const DeliveryTiming& timing, std::uint64_t epoch,
+              std::uint16_t category, bool anySequenceAcknowledges)
+      : link_(link),
+        timing_(timing),
+        epoch_(epoch),
+        category_(category),
+        anySequence_(anySequenceAcknowledges) {}
+
+  // Runs the transfer on the job's thread; true when its last frame was
+  // acknowledged. The hook runs right before the last frame first goes out.
+  bool Run(FrameSource& source, const LastFrameHook& lastFrame) {
+    OutFrame first;
+    if (!MakeOne(source, first))
+      return false;
+    if (first.final && lastFrame)
+      lastFrame();
+    {
+      std::lock_guard lock(Mutex());
+      if (!first.final)
+        ahead_.resize(kAheadFrames);
+      InstallLocked(first);
+      moreToRead_ = !first.final;
+      wantMore_ = moreToRead_;
+    }
+    Flush();
+
+    // The last frame, once read ahead: it waits here for the hook.
+    std::optional<OutFrame> last;
+    std::unique_lock lock(Mutex());
+    for (;;) {
+      // What came, in order, up to an acknowledgement that needs a frame from here.
+      while (outcome_ == Outcome::Running && !acknowledged_) {
+        const std::optional<LinkFrame> frame = PopLocked();
+        if (!frame)
+          break;
+        HandleLocked(*frame);
+      }
+      if (outcome_ == Outcome::Running && gStopEpoch.load(std::memory_order_relaxed) != epoch_)
+        outcome_ = Outcome::Failed;
+      if (outcome_ != Outcome::Running)
+        break;
+      // (With the sending turn elsewhere, its holder sends these too.)
+      if (!toSend_.empty() && !sending_) {
+        lock.unlock();
+        Flush();
+        lock.lock();
+        continue;
+      }
+      if (acknowledged_) {
+        // Nothing was ready: the next frame goes out from here, read ahead
+        // together with those after it.
+        if (aheadCount_ == 0 && !last && moreToRead_)
+          ReadAhead(lock, source, last);
+        OutFrame next;
+        if (aheadCount_ > 0) {
+          next = PopAheadLocked();
+        } else if (last) {
+          next = *std::exchange(last, std::nullopt);
+        } else {
+          // One that could not be made before gets its last chance.
+          lock.unlock();
+          const bool made = MakeOne(source, next);
+          lock.lock();
+          if (!made) {
+            outcome_ = Outcome::Failed;
+            break;
+          }
+          moreToRead_ = !next.final;
+        }
+        if (next.final && lastFrame) {
+          lock.unlock();
+          lastFrame();
+          lock.lock();
+        }
+        acknowledged_ = false;
+        InstallLocked(next);
+        wantMore_ = moreToRead_ && aheadCount_ <= kAheadFrames / 2;
+        continue;
+      }
+      if (wantMore_) {
+        wantMore_ = false;
+        ReadAhead(lock, source, last);
+        continue;
+      }
+      const auto deadline = firstSent_ + timing_.resendAfter * sent_;
+      if (SteadyClock::now() >= deadline) {
+        if (sent_ >= timing_.sendings) {
+          outcome_ = Outcome::Failed;
+          break;
+        }
+        toSend_.push_back(current_.frame);
+        ++sent_;
+        MismatchesLocked(TakeDroppedLocked());
+        continue;
+      }
+      SleepLocked(lock, deadline);
+    }
+    lock.unlock();
+    // What was decided before the end still goes out, and nothing of this
+    // transfer goes out after it.
+    Flush();
+    lock.lock();
+    while (sending_) {
+      endWaits_ = true;
+      SleepLocked(lock, SteadyClock::now() + std::chrono::milliseconds(10));
+    }
+    return outcome_ == Outcome::Acknowledged;
+  }
+
+ protected:
+  bool TakeLocked(const LinkFrame& frame, bool& wake) override {
+    // Only the acknowledgement whose next frame is ready; the job handles
+    // everything else, in order.
+    if (outcome_ != Outcome::Running || acknowledged_ || aheadCount_ == 0 || current_.final)
+      return false;
+    if (gStopEpoch.load(std::memory_order_relaxed) != epoch_ || !IsAckLocked(frame))
+      return false;
+    const bool wanted = wantMore_;
+    AcknowledgedLocked();
+    wake = wantMore_ && !wanted;
+    return true;
+  }
+
+  void AfterTake() override { Flush(); }
+
+ private:
+  enum class Outcome { Running, Acknowledged, Failed };
+
+  bool IsAckLocked(const LinkFrame& f) const {
+    // The chunk counter is compared whole: past 65535 chunks only 0xFFFF acknowledges.
+    return (anySequence_ && f.sequence() == kAnySequence) ||
+           (f.category() == category_ && f.opcode() == OP_ACK && f.sequence() == current_.number);
+  }
+
+  // The frame becomes the awaited one, and its first sending is due.
+  void InstallLocked(const OutFrame& frame) {
+    current_ = frame;
+    sent_ = 1;
+    firstSent_ = SteadyClock::now();
+    mismatches_ = 0;
+    toSend_.push_back(frame.frame);
+  }
+
+  void AcknowledgedLocked() {
+    if (current_.final) {
+      outcome_ = Outcome::Acknowledged;
+      return;
+    }
+    if (aheadCount_ == 0) {
+      acknowledged_ = true;
+      return;
+    }
+    InstallLocked(PopAheadLocked());
+    if (moreToRead_ && aheadCount_ <= kAheadFrames / 2)
+      wantMore_ = true;
+  }
+
+  const OutFrame& PopAheadLocked() {
+    const OutFrame& frame = ahead_[aheadHead_];
+    aheadHead_ = (aheadHead_ + 1) % kAheadFrames;
+    --aheadCount_;
+    return frame;
+  }
+
+  // Makes frames into the free slots behind the ready ones, without the lock:
+  // the posting thread touches none of them until they are counted in. The
+  // last frame of the transfer stays out, in `last`, for the job to send.
+  void ReadAhead(std::unique_lock<std::mutex>& lock, FrameSource& source,
+                 std::optional<OutFrame>& last) {
+    const std::size_t room = kAheadFrames - aheadCount_;
+    const std::size_t tail = (aheadHead_ + aheadCount_) % kAheadFrames;
+    lock.unlock();
+    OutFrame* slots[kAheadFrames];
+    for (std::size_t i = 0; i < room; ++i)
+      slots[i] = &ahead_[(tail + i) % kAheadFrames];
+    std::size_t made = source.Make(slots, room);
+    bool more = made == room;
+    if (made > 0 && slots[made - 1]->final) {
+      last = *slots[--made];
+      more = false;
+    }
+    lock.lock();
+    aheadCount_ += made;
+    // A frame that could not be made is asked for again when its turn comes.
+    moreToRead_ = more;
+  }
+
+  static bool MakeOne(FrameSource& source, OutFrame& frame) {
+    OutFrame* const slot = &frame;
+    return source.Make(&slot, 1) == 1;
+  }
+
+  // A frame the job took from the queue.
+  void HandleLocked(const LinkFrame& frame) {
+    const std::uint64_t dropped = TakeDroppedLocked();
+    if (IsAckLocked(frame)) {
+      AcknowledgedLocked();
+      return;
+    }
+    MismatchesLocked(dropped + 1);
+  }
+
+  void MismatchesLocked(std::uint64_t count) {
+    if (count == 0)
+      return;
+    const std::uint64_t before = mismatches_;
+    mismatches_ += count;
+    if (mismatches_ >= timing_.mismatchFail) {
+      outcome_ = Outcome::Failed;
+      return;
+    }
+    // Frames the mailbox had to drop arrive here in one count; each multiple
+    // they pass still sends the frame once, as if they had come one by one.
+    for (auto k = before / timing_.mismatchResend; k < mismatches_ / timing_.mismatchResend; ++k)
+      toSend_.push_back(current_.frame);
+  }
+
+  // Sends the frames decided so far, unless another thread has the sending
+  // turn: that one sends them after its own.
+  void Flush() {
+    std::unique_lock lock(Mutex());
+    if (sending_)
+      return;
+    sending_ = true;
+    while (!toSend_.empty()) {
+      inFlight_.swap(toSend_);
+      lock.unlock();
+      for (const LinkFrame& frame : inFlight_)
+        link_.Send(frame);
+      inFlight_.clear();
+      lock.lock();
+    }
+    sending_ = false;
+    const bool wake = endWaits_ && NoteWakeLocked();
+    endWaits_ = false;
+    lock.unlock();
+    if (wake)
+      WakeReader();
+  }
+
+  DeliveryLink& link_;
+  const DeliveryTiming timing_;
+  const std::uint64_t epoch_;
+  const std::uint16_t category_;
+  const bool anySequence_;
+
+  // Under the mailbox's lock.
+  OutFrame current_;
+  int sent_ = 0;  // sendings after silence, the first included
+  SteadyClock::time_point firstSent_;
+  std::uint64_t mismatches_ = 0;
+  Outcome outcome_ = Outcome::Running;
+  bool acknowledged_ = false;  // and no next frame was ready: the job's turn
+  // Ready frames, in a ring of kAheadFrames: [aheadHead_, + aheadCount_).
+  std::vector<OutFrame> ahead_;
+  std::size_t aheadHead_ = 0;
+  std::size_t aheadCount_ = 0;
+  bool moreToRead_ = false;  // frames before the last one are still to be read
+  bool wantMore_ = false;    // the job is to read ahead
+  std::vector<LinkFrame> toSend_;
+  bool sending_ = false;   // a thread has the sending turn
+  bool endWaits_ = false;  // the job waits for that turn to end
+  // The frames being sent; only the thread with the sending turn touches it.
+  std::vector<LinkFrame> inFlight_;
+};
+
+// Attached to its device for as long as it lives.
 class Attachment {
  public:
-  Attachment(DeliveryLink& link, const MacAddress& device)
-      : link_(link), device_(device), mailbox_(std::make_shared<FrameMailbox>()) {
-    link_.Attach(device_, mailbox_);
+  Attachment(DeliveryLink& link, const MacAddress& device, std::shared_ptr<StopAndWait> transfer)
+      : link_(link), device_(device), transfer_(std::move(transfer)) {
+    link_.Attach(device_, transfer_);
   }
-  ~Attachment() { link_.Detach(device_, mailbox_); }
-  FrameMailbox& mailbox() { return *mailbox_; }
+  ~Attachment() { link_.Detach(device_, transfer_); }
+  Attachment(const Attachment&) = delete;
+  Attachment& operator=(const Attachment&) = delete;
 
  private:
   DeliveryLink& link_;
   MacAddress device_;
-  std::shared_ptr<FrameMailbox> mailbox_;
+  std::shared_ptr<FrameMailbox> transfer_;
 };
-
-// Sends one frame and waits for its acknowledgement with the protocol's
-// repetition and limits. Silence is the time spent waiting without a frame,
-// added up since the frame was first sent: every resendAfter of it re-sends,
-// and `sendings` periods of it fail. Frames that are not the acknowledgement
-// count as mismatches, re-sending at every multiple of mismatchResend and
-// failing at mismatchFail. A steady flood therefore fails by count, not time.
-template <typename IsAck>
-bool SendAndAwait(DeliveryLink& link, FrameMailbox& mailbox, const LinkFrame& frame,
-                  const DeliveryTiming& timing, std::uint64_t epoch, IsAck isAck) {
-  SteadyClock::duration silence{};
-  int sent = 0;
-  std::uint64_t mismatches = 0;
-  link.Send(frame);
-  ++sent;
-  while (true) {
-    const SteadyClock::duration nextSending = timing.resendAfter * sent;
-    const auto waitStart = SteadyClock::now();
-    const auto received = mailbox.WaitUntil(waitStart + (nextSending - silence));
-    silence += SteadyClock::now() - waitStart;
-    if (gStopEpoch.load(std::memory_order_relaxed) != epoch)
-      return false;
-    std::uint64_t newMismatches = mailbox.TakeDropped();
-    if (!received) {
-      if (sent >= timing.sendings)
-        return false;
-      link.Send(frame);
-      ++sent;
-    } else if (isAck(*received)) {
-      return true;
-    } else {
-      ++newMismatches;
-    }
-    if (newMismatches == 0)
-      continue;
-    const std::uint64_t before = mismatches;
-    mismatches += newMismatches;
-    if (mismatches >= timing.mismatchFail)
-      return false;
-    // Frames the mailbox had to drop arrive here in one count; each multiple
-    // they pass still sends the chunk once, as if they had come one by one.
-    for (auto k = before / timing.mismatchResend; k < mismatches / timing.mismatchResend; ++k) {
-      link.Send(frame);
-    }
-  }
-}
 
 // A file opened for reading that others may read and write meanwhile. Opened
 // without blocking: opening a FIFO would otherwise wait for a writer for good
@@ -172,24 +438,106 @@ class InputFile {
       return std::nullopt;
     return static_cast<std::uint64_t>(info.st_size);
   }
-  // Up to `size` bytes; -1 on a read error.
-  long Read(std::uint8_t* buffer, std::size_t size) {
+  // The bytes at `offset` into the part, as many as there are up to its
+  // length; fewer only at the end of the file or at a read error.
+  std::uint64_t ReadAt(const iovec& part, std::uint64_t offset) {
+    auto* buffer = static_cast<std::uint8_t*>(part.iov_base);
     std::size_t total = 0;
-    while (total < size) {
-      const ssize_t n = ::read(fd_, buffer + total, size - total);
+    while (total < part.iov_len) {
+      const ssize_t n =
+          ::pread(fd_, buffer + total, part.iov_len - total, static_cast<off_t>(offset + total));
       if (n < 0 && errno == EINTR)
         continue;
-      if (n < 0)
-        return -1;
-      if (n == 0)
+      if (n <= 0)
         break;
       total += static_cast<std::size_t>(n);
     }
-    return static_cast<long>(total);
+    return total;
+  }
+  // The bytes at `offset` into the parts in turn, in one system call: however
+  // many it gave (0 at an error).
+  std::uint64_t ReadAt(const iovec* parts, std::size_t count, std::uint64_t offset) {
+    for (;;) {
+      const ssize_t n = ::preadv(fd_, parts, static_cast<int>(count), static_cast<off_t>(offset));
+      if (n < 0 && errno == EINTR)
+        continue;
+      return n < 0 ? 0 : static_cast<std::uint64_t>(n);
+    }
   }
 
  private:
   int fd_;
+};
+
+// The chunks of a file, their data read straight into the frames: one at a
+// time, or several in one system call when read ahead.
+class FileFrames : public FrameSource {
+ public:
+  FileFrames(const LinkFrame& transferTemplate, InputFile& file, std::uint64_t length)
+      : template_(transferTemplate), file_(file), length_(length) {}
+
+  std::size_t Make(OutFrame* const* out, std::size_t count) override {
+    count = std::min(count, kAheadFrames);
+    std::size_t frames = 0;
+    std::uint64_t end = position_;
+    iovec parts[kAheadFrames];
+    // An empty file is one empty chunk.
+    while (frames < count && (end < length_ || (length_ == 0 && chunk_ == 0 && frames == 0))) {
+      const std::size_t want =
+          static_cast<std::size_t>(std::min<std::uint64_t>(kChunkDataSize, length_ - end));
+      out[frames]->frame = template_;
+      parts[frames] = {out[frames]->frame.data() + frame_offset::kData, want};
+      end += want;
+      ++frames;
+    }
+    if (frames == 0)
+      return 0;
+    // A read error, or a file that shrank under us, would send something else
+    // than the file: the transfer fails instead.
+    const std::uint64_t got =
+        frames == 1 ? file_.ReadAt(parts[0], position_) : file_.ReadAt(parts, frames, position_);
+    std::size_t made = 0;
+    std::uint64_t covered = 0;
+    // Whole chunks only; one cut short is read again alone.
+    for (; made < frames && got >= covered + parts[made].iov_len; ++made) {
+      const std::size_t n = parts[made].iov_len;
+      covered += n;
+      const std::uint64_t before = position_;
+      position_ += n;
+      ++chunk_;
+      LinkFrame& frame = out[made]->frame;
+      frame.setSequence(SequenceField(chunk_));
+      frame.setChunkFlag(ChunkFlagFor(before, position_, length_));
+      frame.setDataLength(static_cast<std::uint16_t>(n));
+      out[made]->number = chunk_;
+      out[made]->final = position_ == length_;
+    }
+    return made;
+  }
+
+ private:
+  const LinkFrame& template_;
+  InputFile& file_;
+  const std::uint64_t length_;
+  std::uint64_t position_ = 0;  // of the next chunk
+  std::uint32_t chunk_ = 0;
+};
+
+// The anti-theft command: one frame, sequence 1.
+class OneFrame : public FrameSource {
+ public:
+  explicit OneFrame(const LinkFrame& frame) : frame_(frame) {}
+  std::size_t Make(OutFrame* const* out, std::size_t count) override {
+    if (taken_ || count == 0)
+      return 0;
+    taken_ = true;
+    *out[0] = OutFrame{frame_, 1, true};
+    return 1;
+  }
+
+ private:
+  LinkFrame frame_;
+  bool taken_ = false;
 };
 
 }  // namespace
@@ -214,41 +562,14 @@ bool SendFile(DeliveryLink& link, const LinkFrame& transferTemplate, std::uint16
   const std::uint64_t epoch = TransferEpoch();
   if (!WaitForLink(link, timing))
     return false;
-  Attachment attachment(link, transferTemplate.destination());
+  auto transfer = std::make_shared<StopAndWait>(link, timing, epoch, category, true);
+  Attachment attachment(link, transferTemplate.destination(), transfer);
   InputFile file(path);
   const auto length = file.Size();
   if (!length)
     return false;
-
-  std::uint64_t position = 0;
-  std::uint32_t chunk = 0;
-  std::uint8_t buffer[kChunkDataSize];
-  do {
-    const std::size_t want =
-        static_cast<std::size_t>(std::min<std::uint64_t>(kChunkDataSize, *length - position));
-    const long n = file.Read(buffer, want);
-    // A read error, or a file that shrank under us, would send something else
-    // than the file: the transfer fails instead.
-    if (n < 0 || static_cast<std::size_t>(n) != want)
-      return false;
-    const std::uint64_t before = position;
-    position += static_cast<std::uint64_t>(n);
-    ++chunk;
-    const LinkFrame frame =
-        MakeDataChunk(transferTemplate, chunk, ChunkFlagFor(before, position, *length),
-                      std::span<const std::uint8_t>(buffer, static_cast<std::size_t>(n)));
-    if (position == *length && lastFrame)
-      lastFrame();
-    // The chunk counter is compared whole: past 65535 chunks only 0xFFFF acknowledges.
-    const bool acknowledged =
-        SendAndAwait(link, attachment.mailbox(), frame, timing, epoch, [&](const LinkFrame& f) {
-          return f.sequence() == kAnySequence ||
-                 (f.category() == category && f.opcode() == OP_ACK && f.sequence() == chunk);
-        });
-    if (!acknowledged)
-      return false;
-  } while (position < *length);
-  return true;
+  FileFrames frames(transferTemplate, file, *length);
+  return transfer->Run(frames, lastFrame);
 }
 
 bool SendCommand(DeliveryLink& link, const LinkFrame& transferTemplate,
@@ -260,12 +581,11 @@ bool SendCommand(DeliveryLink& link, const LinkFrame& transferTemplate,
     return false;
   if (!WaitForLink(link, timing))
     return false;
-  Attachment attachment(link, transferTemplate.destination());
-  if (lastFrame)
-    lastFrame();
-  return SendAndAwait(link, attachment.mailbox(), *frame, timing, epoch, [](const LinkFrame& f) {
-    return f.category() == JSON_CMD_DATA && f.opcode() == OP_ACK && f.sequence() == 1;
-  });
+  // 0xFFFF acknowledges files only.
+  auto transfer = std::make_shared<StopAndWait>(link, timing, epoch, JSON_CMD_DATA, false);
+  Attachment attachment(link, transferTemplate.destination(), transfer);
+  OneFrame command(*frame);
+  return transfer->Run(command, lastFrame);
 }
 
 void RunDeliveryJob(const DeliveryJob& job, const DeliveryContext& context) {

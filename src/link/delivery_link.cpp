@@ -45,36 +45,69 @@ FrameMailbox::FrameMailbox(std::size_t capacity) : capacity_(std::max<std::size_
 
 void FrameMailbox::Post(const LinkFrame& frame) {
   bool wake = false;
+  bool taken = false;
   {
     std::lock_guard lock(mutex_);
-    if (count_ >= capacity_) {
-      ++dropped_;
-      return;
+    if (count_ == 0 && dropped_ == 0) {
+      bool wakeToo = false;
+      taken = TakeLocked(frame, wakeToo);
+      if (taken)
+        wake = wakeToo && NoteWakeLocked();
     }
-    if (count_ == ring_.size()) {
-      // Full but below capacity: unroll into a ring twice the size.
-      std::vector<LinkFrame> grown(std::min(capacity_, std::max(kInitialRing, ring_.size() * 2)));
-      for (std::size_t i = 0; i < count_; ++i)
-        grown[i] = ring_[(head_ + i) % ring_.size()];
-      ring_.swap(grown);
-      head_ = 0;
-    }
-    ring_[(head_ + count_) % ring_.size()] = frame;
-    ++count_;
-    if (waiters_ > 0) {
-      posts_.fetch_add(1, std::memory_order_relaxed);
-      wake = true;
+    if (!taken) {
+      if (count_ >= capacity_) {
+        ++dropped_;
+        return;
+      }
+      if (count_ == ring_.size()) {
+        // Full but below capacity: unroll into a ring twice the size.
+        std::vector<LinkFrame> grown(std::min(capacity_, std::max(kInitialRing, ring_.size() * 2)));
+        for (std::size_t i = 0; i < count_; ++i)
+          grown[i] = ring_[(head_ + i) % ring_.size()];
+        ring_.swap(grown);
+        head_ = 0;
+      }
+      ring_[(head_ + count_) % ring_.size()] = frame;
+      ++count_;
+      wake = NoteWakeLocked();
     }
   }
+  if (taken)
+    AfterTake();
   if (wake)
-    FutexWakeAll(posts_);
+    WakeReader();
 }
 
-LinkFrame FrameMailbox::PopLocked() {
+bool FrameMailbox::NoteWakeLocked() {
+  if (waiters_ == 0)
+    return false;
+  posts_.fetch_add(1, std::memory_order_relaxed);
+  return true;
+}
+
+void FrameMailbox::WakeReader() {
+  FutexWakeAll(posts_);
+}
+
+std::optional<LinkFrame> FrameMailbox::PopLocked() {
+  if (count_ == 0)
+    return std::nullopt;
   LinkFrame frame = ring_[head_];
   head_ = (head_ + 1) % ring_.size();
   --count_;
   return frame;
+}
+
+void FrameMailbox::SleepLocked(std::unique_lock<std::mutex>& lock,
+                               std::chrono::steady_clock::time_point deadline) {
+  // Read under the lock: a post or wake after it changes the word, so the
+  // sleep below either sees the change or is woken by it.
+  const std::uint32_t seen = posts_.load(std::memory_order_relaxed);
+  ++waiters_;
+  lock.unlock();
+  FutexWaitUntil(posts_, seen, deadline);
+  lock.lock();
+  --waiters_;
 }
 
 std::optional<LinkFrame> FrameMailbox::WaitUntil(std::chrono::steady_clock::time_point deadline) {
@@ -82,14 +115,7 @@ std::optional<LinkFrame> FrameMailbox::WaitUntil(std::chrono::steady_clock::time
   while (count_ == 0) {
     if (std::chrono::steady_clock::now() >= deadline)
       return std::nullopt;
-    // Read under the lock: a post after it changes the word, so the sleep
-    // below either sees the change or is woken by it.
-    const std::uint32_t seen = posts_.load(std::memory_order_relaxed);
-    ++waiters_;
-    lock.unlock();
-    FutexWaitUntil(posts_, seen, deadline);
-    lock.lock();
-    --waiters_;
+    SleepLocked(lock, deadline);
   }
   return PopLocked();
 }
@@ -99,11 +125,15 @@ std::size_t FrameMailbox::Held() {
   return count_;
 }
 
-std::size_t FrameMailbox::TakeDropped() {
-  std::lock_guard lock(mutex_);
+std::size_t FrameMailbox::TakeDroppedLocked() {
   const std::size_t dropped = dropped_;
   dropped_ = 0;
   return dropped;
+}
+
+std::size_t FrameMailbox::TakeDropped() {
+  std::lock_guard lock(mutex_);
+  return TakeDroppedLocked();
 }
 
 }  // namespace brevant

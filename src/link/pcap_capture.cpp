@@ -1,8 +1,10 @@
 #include "link/pcap_capture.h"
 
+#include <linux/if_packet.h>
 #include <pcap/pcap.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -147,8 +149,16 @@ std::unique_ptr<CaptureEndpoint> PcapCaptureFactory::Open(const std::string& dev
     return closeWith(ActivationError(device, activated, handle));
   if (pcap_datalink(handle) != DLT_EN10MB)
     return closeWith(device + ": not an Ethernet interface");
-  if (options.inboundOnly && pcap_setdirection(handle, PCAP_D_IN) != 0)
-    return closeWith(device + ": " + pcap_geterr(handle));
+  if (options.inboundOnly) {
+    if (pcap_setdirection(handle, PCAP_D_IN) != 0)
+      return closeWith(device + ": " + pcap_geterr(handle));
+    // libpcap drops what this host sends only after the kernel has copied it
+    // into the handle's ring: every frame sent would cost each inbound handle
+    // a copy. Kernels since 4.20 leave such frames out; on older ones the
+    // library's own check still drops them.
+    const int one = 1;
+    ::setsockopt(pcap_fileno(handle), SOL_PACKET, PACKET_IGNORE_OUTGOING, &one, sizeof one);
+  }
   if (!options.filter.empty()) {
     bpf_program program{};
     if (pcap_compile(handle, &program, options.filter.c_str(), 1, PCAP_NETMASK_UNKNOWN) != 0)

@@ -236,8 +236,9 @@ void AcTransmitManage::ThreadRecvDiscover(std::string device, MacAddress adapter
 void AcTransmitManage::HandleFrame(const LinkFrame& frame) {
   {
     // Every frame of a device with a running job reaches that job. Posted
-    // outside the lock: a post may wake its job, and jobs that attach or
-    // detach meanwhile should not wait for that.
+    // outside the lock: a post may wake its job or send the job's next chunk
+    // from here, and jobs that attach or detach meanwhile should not wait for
+    // that.
     thread_local std::vector<std::shared_ptr<FrameMailbox>> targets;
     {
       std::lock_guard lock(routeMutex_);
@@ -452,6 +453,29 @@ bool AcTransmitManage::Send(const LinkFrame& frame) {
   // A thousand jobs send at once. A sender that finds the handle busy leaves
   // its frame to the thread sending at that moment instead of sleeping on the
   // lock: that sleep and its wake-up cost more than the send itself.
+  {
+    // Free, with nothing queued before this frame: it goes out from here.
+    std::unique_lock lock(sendMutex_, std::try_to_lock);
+    if (lock.owns_lock()) {
+      bool queued = false;
+      {
+        std::lock_guard pendingLock(pendingMutex_);
+        queued = !pending_.empty();
+      }
+      if (!queued) {
+        const bool sent = SendLocked(frame, CaptureDeviceName());
+        lock.unlock();
+        bool more = false;
+        {
+          std::lock_guard pendingLock(pendingMutex_);
+          more = !pending_.empty();
+        }
+        if (more)
+          SendPending();
+        return sent;
+      }
+    }
+  }
   {
     std::lock_guard lock(pendingMutex_);
     pending_.push_back(frame);

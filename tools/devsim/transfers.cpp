@@ -166,8 +166,11 @@ void DeviceTransfers::OnChunk(const LinkFrame& frame, Reassembly& state,
   state.lastSequence = sequence;
   state.lastFrame = frame;
   state.lastAt = now;
-  const auto payload = frame.payload();
-  state.bytes.append(payload.begin(), payload.end());
+  // Kept only to be stored: without a folder, nothing is.
+  if (!folder_.empty()) {
+    const auto payload = frame.payload();
+    state.bytes.append(payload.begin(), payload.end());
+  }
   Acknowledge(out, frame, sequence);
   if (flag == CHUNK_LAST) {
     Store(kind, state.bytes);
