@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -100,14 +101,21 @@ class WireTap {
   }
   bool ok() const { return pcap_ != nullptr; }
 
-  // The data chunks and commands seen so far.
-  std::vector<Seen> Transfers() const {
-    std::lock_guard lock(mutex_);
+  // The data chunks and commands seen, once at least `expected` of them have
+  // been read (or after 10 s): the tap's thread may lag behind the wire on a
+  // busy machine. The kernel keeps the order, so a frame sent twice comes
+  // before the last one and is among them.
+  std::vector<Seen> Transfers(std::size_t expected) const {
+    std::unique_lock lock(mutex_);
     std::vector<Seen> out;
-    for (const auto& s : seen_) {
-      if (s.frame.category() != DISCOVERY)
-        out.push_back(s);
-    }
+    read_.wait_for(lock, std::chrono::seconds(10), [&] {
+      out.clear();
+      for (const auto& s : seen_) {
+        if (s.frame.category() != DISCOVERY)
+          out.push_back(s);
+      }
+      return out.size() >= expected;
+    });
     return out;
   }
 
@@ -121,8 +129,11 @@ class WireTap {
       while (pcap_next_ex(pcap_, &header, &data) == 1) {
         const auto at =
             std::chrono::seconds(header->ts.tv_sec) + std::chrono::microseconds(header->ts.tv_usec);
-        std::lock_guard lock(mutex_);
-        seen_.push_back({LinkFrame::FromBytes(data, header->caplen), header->len, at});
+        {
+          std::lock_guard lock(mutex_);
+          seen_.push_back({LinkFrame::FromBytes(data, header->caplen), header->len, at});
+        }
+        read_.notify_all();
       }
     }
   }
@@ -131,6 +142,7 @@ class WireTap {
   std::thread reader_;
   std::atomic<bool> stop_{false};
   mutable std::mutex mutex_;
+  mutable std::condition_variable read_;
   std::vector<Seen> seen_;
 };
 
@@ -303,7 +315,7 @@ TEST_P(ChunkingOnTheWire, AFileArrivesByteExactInNumberedChunks) {
   EXPECT_EQ(WaitForCode(device, &ap_info_stu::paraStatus, OPERATE_SUCCESS), OPERATE_SUCCESS);
 
   EXPECT_EQ(ReadBytes(Received(device, "PARA_DATA")), content);
-  const auto frames = tap_->Transfers();
+  const auto frames = tap_->Transfers(c.flags.size());
   ASSERT_EQ(frames.size(), c.flags.size());
   for (std::size_t i = 0; i < frames.size(); ++i) {
     const LinkFrame& f = frames[i].frame;
@@ -341,7 +353,7 @@ TEST_F(DeliveryTest, AcknowledgementsWithFFFFCompleteATransfer) {
   ReleaseResults();
   EXPECT_EQ(WaitForCode(device, &ap_info_stu::logoStatus, OPERATE_SUCCESS), OPERATE_SUCCESS);
   EXPECT_EQ(ReadBytes(Received(device, "LOG_DATA")), content);
-  EXPECT_EQ(tap_->Transfers().size(), 5u) << "each chunk once";
+  EXPECT_EQ(tap_->Transfers(5).size(), 5u) << "each chunk once";
 }
 
 // What the kernel's hand-over of a frame to the tap may add to its time
@@ -361,7 +373,7 @@ TEST_F(DeliveryTest, ASilentDeviceGetsTheChunkFiveTimesASecondApartThenFails) {
   const auto end = Clock::now();
   EXPECT_EQ(Row(device).paraStatus, TRANSMIT_FAIL);
 
-  const auto frames = tap_->Transfers();
+  const auto frames = tap_->Transfers(5);
   ASSERT_EQ(frames.size(), 5u);
   // The job counts the silence since the first sending: the i-th repetition
   // comes i seconds after it at the earliest, however late one wake-up was.
@@ -395,7 +407,7 @@ TEST_F(DeliveryTest, KindThreeWithAnUnreadableLogoStillDeliversTheConfiguration)
 
   EXPECT_EQ(ReadBytes(Received(device, "PARA_DATA")), content);
   EXPECT_FALSE(std::filesystem::exists(Received(device, "LOG_DATA")));
-  const auto frames = tap_->Transfers();
+  const auto frames = tap_->Transfers(3);
   ASSERT_EQ(frames.size(), 3u);
   for (const auto& f : frames) {
     EXPECT_EQ(f.frame.category(), PARA_DATA);
@@ -454,7 +466,7 @@ TEST_F(DeliveryTest, ADroppedAcknowledgementIsRecoveredByOneResending) {
   EXPECT_EQ(WaitForCode(device, &ap_info_stu::paraStatus, OPERATE_SUCCESS), OPERATE_SUCCESS);
   EXPECT_EQ(ReadBytes(Received(device, "PARA_DATA")), content);
 
-  const auto frames = tap_->Transfers();
+  const auto frames = tap_->Transfers(4);
   std::vector<std::uint16_t> sequences;
   for (const auto& f : frames)
     sequences.push_back(f.frame.sequence());
