@@ -595,6 +595,14 @@ QString CDevicesControlDlg::AskExportFile() {
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setDefaultSuffix(QStringLiteral("csv"));
   dialog.setNameFilters({Tr("CSV files (*.csv)"), Tr("All files (*)")});
+  // The dialog's own captions come from the pack like every other text.
+  const std::pair<QFileDialog::DialogLabel, const char*> labels[] = {
+      {QFileDialog::LookIn, "Look in:"},         {QFileDialog::FileName, "File name:"},
+      {QFileDialog::FileType, "Files of type:"}, {QFileDialog::Accept, "Save"},
+      {QFileDialog::Reject, "Cancel"},
+  };
+  for (const auto& [label, text] : labels)
+    dialog.setLabelText(label, Tr(text));
   dialog.setDirectory(exportFolder_);
   dialog.selectFile(QStringLiteral("device-results-") +
                     QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")) +

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMenu>
 #include <QTest>
 
@@ -120,7 +121,10 @@ class DeviceListTest : public ::testing::Test {
         dialog.reject();
         return;
       }
-      save->selectFile(file);
+      // The name field takes a whole path, as the operator may type it.
+      auto* name = save->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+      ASSERT_NE(name, nullptr);
+      name->setText(file);
       dialog.accept();  // QFileDialog's own accept, as its Save button does
     });
   }
