@@ -1,8 +1,13 @@
 #include "screens/devices_control_dlg.h"
 
+#include <QContextMenuEvent>
+#include <QDateTime>
 #include <QDir>
 #include <QEvent>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFontMetrics>
+#include <QMenu>
 #include <QMouseEvent>
 #include <algorithm>
 
@@ -16,8 +21,10 @@
 #include "i18n/qt/retitle.h"
 #include "screens/delayed_tooltip.h"
 #include "screens/error_tip_wnd.h"
+#include "screens/modal_runner.h"
 #include "screens/note_dlg.h"
 #include "screens/skin_colors.h"
+#include "workflow/delivery_results.h"
 #include "workflow/delivery_watch.h"
 
 namespace brevant {
@@ -60,6 +67,9 @@ CDevicesControlDlg::CDevicesControlDlg(QWidget* parent, const ScreenServices& se
       devicesText_(new CTStaticGdiplus(QStringLiteral("devices"), this)),
       grid_(new CGridCtrl(this)),
       balloon_(new CErrorTipWnd(this)),
+      resultsMenu_(new QMenu(this)),
+      exportAction_(resultsMenu_->addAction(QStringLiteral("Export results\u2026"))),
+      tickFailedAction_(resultsMenu_->addAction(QStringLiteral("Tick failed devices"))),
       scan_(ActionsFor(services)) {
   setObjectName(QStringLiteral("deviceList"));
   setAccessibleName(QStringLiteral("Device list"));
@@ -168,6 +178,20 @@ CDevicesControlDlg::CDevicesControlDlg(QWidget* parent, const ScreenServices& se
   grid_->viewport()->setMouseTracking(true);
   grid_->viewport()->installEventFilter(this);
   grid_->installEventFilter(this);
+
+  resultsMenu_->setObjectName(QStringLiteral("resultsMenu"));
+  exportAction_->setObjectName(QStringLiteral("exportResultsAction"));
+  tickFailedAction_->setObjectName(QStringLiteral("tickFailedAction"));
+  resultsMenu_->setFont(SkinFont(kFace, 16, 400));
+  resultsMenu_->setStyleSheet(QStringLiteral(
+      "QMenu { background-color: #ffffff; color: rgb(68,68,79); border: 1px solid rgb(222,224,230);"
+      " padding: 4px 0px; }"
+      "QMenu::item { padding: 5px 28px 5px 20px; background-color: transparent; }"
+      "QMenu::item:selected { background-color: rgb(252,236,237); color: rgb(216,34,40); }"
+      "QMenu::item:disabled { color: rgb(180,180,186); }"));
+  TranslateMenu(resultsMenu_);
+  connect(exportAction_, &QAction::triggered, this, [this] { ExportResults(); });
+  connect(tickFailedAction_, &QAction::triggered, this, &CDevicesControlDlg::TickFailedDevices);
 
   connect(grid_, &CGridCtrl::CellClicked, this, &CDevicesControlDlg::OnCellClicked);
   connect(customization_, &QAbstractButton::clicked, this,
@@ -543,12 +567,98 @@ void CDevicesControlDlg::PointerAt(const QPoint& gridPoint) {
   balloon_->ShowTip(balloon_->Text(), grid_->mapToGlobal(QPoint(icon.left() + 12, icon.top())));
 }
 
+std::vector<std::string> CDevicesControlDlg::RowMacs() const {
+  std::vector<std::string> macs;
+  macs.reserve(static_cast<std::size_t>(std::max(RowCount(), 0)));
+  for (int row = 1; row <= RowCount(); ++row)
+    macs.push_back(grid_->GetItemText(row, kMacColumn).toStdString());
+  return macs;
+}
+
+void CDevicesControlDlg::OpenResultsMenu(const QPoint& globalPos) {
+  // Ticks and results are the scan's or the watch's until it ends.
+  if (state_ != State::Idle)
+    return;
+  const bool rows = RowCount() > 0 && services_.store != nullptr;
+  exportAction_->setEnabled(rows);
+  tickFailedAction_->setEnabled(rows);
+  HideBalloon();
+  resultsMenu_->popup(globalPos);
+}
+
+QString CDevicesControlDlg::AskExportFile() {
+  if (exportFolder_.isEmpty())
+    exportFolder_ = QDir::homePath();
+  QFileDialog dialog(this, Tr("Export results"));
+  dialog.setObjectName(QStringLiteral("exportResultsDialog"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setDefaultSuffix(QStringLiteral("csv"));
+  dialog.setNameFilters({Tr("CSV files (*.csv)"), Tr("All files (*)")});
+  // The dialog's own captions come from the pack like every other text.
+  const std::pair<QFileDialog::DialogLabel, const char*> labels[] = {
+      {QFileDialog::LookIn, "Look in:"},         {QFileDialog::FileName, "File name:"},
+      {QFileDialog::FileType, "Files of type:"}, {QFileDialog::Accept, "Save"},
+      {QFileDialog::Reject, "Cancel"},
+  };
+  for (const auto& [label, text] : labels)
+    dialog.setLabelText(label, Tr(text));
+  dialog.setDirectory(exportFolder_);
+  dialog.selectFile(QStringLiteral("device-results-") +
+                    QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")) +
+                    QStringLiteral(".csv"));
+  if (RunModal(dialog) != QDialog::Accepted)
+    return {};
+  const QStringList files = dialog.selectedFiles();
+  return files.isEmpty() ? QString() : files.front();
+}
+
+bool CDevicesControlDlg::ExportResults() {
+  if (state_ != State::Idle || services_.store == nullptr || RowCount() <= 0)
+    return false;
+  HideBalloon();
+  const QString file = AskExportFile();
+  if (file.isEmpty())
+    return false;
+  std::string error;
+  if (!ExportResultsCsv(*services_.store, RowMacs(), std::filesystem::path(file.toStdString()),
+                        &error)) {
+    CNoteDlg::ShowNote(this, Tr("Note"),
+                       Tr("The results could not be exported:") + QStringLiteral("\n") +
+                           QString::fromStdString(error));
+    return false;
+  }
+  exportFolder_ = QFileInfo(file).absolutePath();
+  return true;
+}
+
+void CDevicesControlDlg::TickFailedDevices() {
+  if (state_ != State::Idle || services_.store == nullptr)
+    return;
+  // One reading of the store, judged as the list and the export judge it.
+  const std::vector<DeviceResultRow> results = ReadDeviceResults(*services_.store, RowMacs());
+  ticked_ = 0;
+  for (std::size_t i = 0; i < results.size() && i + 1 < checks_.size(); ++i) {
+    const int row = static_cast<int>(i) + 1;
+    const int state = results[i].verdict == RESULT_FAILED ? 1 : 0;
+    checks_[row] = state;
+    grid_->SetItemImage(row, kCheckColumn, state == 1 ? kImageSet : kImageClear);
+    ticked_ += state;
+  }
+  FollowCount();
+  grid_->viewport()->update();
+}
+
 void CDevicesControlDlg::HideBalloon() {
   balloonMac_.clear();
   balloon_->HideTip();
 }
 
 bool CDevicesControlDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == grid_->viewport() && event->type() == QEvent::ContextMenu) {
+    OpenResultsMenu(static_cast<QContextMenuEvent*>(event)->globalPos());
+    return true;
+  }
   if (watched == grid_->viewport() && event->type() == QEvent::MouseMove) {
     const auto* move = static_cast<QMouseEvent*>(event);
     PointerAt(grid_->viewport()->mapTo(grid_, move->position().toPoint()));

@@ -14,6 +14,9 @@
 #include "screens/page_host.h"
 #include "screens/screen_services.h"
 
+class QMenu;
+class QAction;
+
 namespace brevant {
 
 class CErrorTipWnd;
@@ -26,9 +29,10 @@ class DeliveryWatch;
 // The device list (page 161): the store's devices in a grid with check boxes
 // and status icons, the success and failure counters, the buttons that hand
 // the ticked devices to the delivery pages, a rescan, and the advice balloon
-// over failure icons. While a delivery runs it polls the store: each target's
-// verdict every second, the counters every two, the end of the watch every
-// three (every target counted, or 15 seconds).
+// over failure icons, and a right-click menu on the grid that exports the
+// rows' results or ticks the failed devices for a retry. While a delivery runs
+// it polls the store: each target's verdict every second, the counters every
+// two, the end of the watch every three (every target counted, or 15 seconds).
 //
 // The handlers of its buttons, clicks and timers are public, so a test can
 // drive it step by step; the timers call the same functions.
@@ -94,6 +98,19 @@ class CDevicesControlDlg : public CTDialog {
   // The pointer is at this point of the grid: the balloon over a failure
   // icon, hidden anywhere else.
   void PointerAt(const QPoint& gridPoint);
+  // A right click on the grid: the results menu at that point of the screen.
+  // Not offered while a scan or a delivery watch locks the page; its items
+  // are disabled while the grid has no rows.
+  void OpenResultsMenu(const QPoint& globalPos);
+  // "Export results…": asks for a .csv file (a save dialog, run through
+  // RunModal) and writes every row's results to it as brevant-cli --csv does,
+  // in grid order. A file that cannot be written gives a note naming it and
+  // the reason; the store and the grid are untouched either way. False when
+  // nothing was written (cancelled, locked, no rows, or the failure).
+  bool ExportResults();
+  // "Tick failed devices": ticks exactly the rows whose device the store
+  // judges failed, unticks the others.
+  void TickFailedDevices();
 
   // -- what a test looks at --
   State CurrentState() const { return state_; }
@@ -125,6 +142,9 @@ class CDevicesControlDlg : public CTDialog {
   CTStaticGdiplus* SuccessLabel() const { return successCount_; }
   CTStaticGdiplus* FailureLabel() const { return failureCount_; }
   CErrorTipWnd* Balloon() const { return balloon_; }
+  QMenu* ResultsMenu() const { return resultsMenu_; }
+  QAction* ExportAction() const { return exportAction_; }
+  QAction* TickFailedAction() const { return tickFailedAction_; }
 
  signals:
   // "Change" was pressed: the window refills and shows the adapter page.
@@ -146,6 +166,10 @@ class CDevicesControlDlg : public CTDialog {
   void UpdateTargetRows();
   void EndWatch();
   void HideBalloon();
+  // The MAC of every data row, in grid order.
+  std::vector<std::string> RowMacs() const;
+  // The file the operator picks for an export; empty when cancelled.
+  QString AskExportFile();
   QString Skin(const char* file) const;
 
   ScreenServices services_;
@@ -166,6 +190,11 @@ class CDevicesControlDlg : public CTDialog {
   CGridCtrl* grid_;
   CImageList images_;
   CErrorTipWnd* balloon_;
+  QMenu* resultsMenu_;
+  QAction* exportAction_;
+  QAction* tickFailedAction_;
+  // Where the last export went: the next one starts there.
+  QString exportFolder_;
 
   State state_ = State::Idle;
   // One entry per grid row, the header's first; no limit on the rows.

@@ -1,15 +1,21 @@
 // The device list (page 161) over a real store: ticking, sorting, the hand-over
-// to the delivery pages, the rescan, the delivery watch and the balloon. The
-// ticks are driven by the tests; progress comes only through the store.
+// to the delivery pages, the rescan, the delivery watch, the balloon and the
+// results menu. The ticks are driven by the tests; progress comes only through
+// the store.
 
 #include <gtest/gtest.h>
 
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMenu>
 #include <QTest>
 
 #include "controls/picture.h"
 #include "controls/picture_button.h"
+#include "controls/skin_image.h"
 #include "controls/skin_label.h"
 #include "screens/error_tip_wnd.h"
+#include "screens/modal_runner.h"
 #include "support/gui_test.h"
 #include "window_fixture.h"
 
@@ -22,6 +28,43 @@ using State = CDevicesControlDlg::State;
 const std::string kA = "02:62:00:00:00:01";
 const std::string kB = "02:62:00:00:00:02";
 const std::string kC = "02:62:00:00:00:03";
+
+// The records of a CSV text (RFC 4180: quoted fields may hold commas, quotes
+// and line ends), each a list of fields; every record ends in CR LF.
+std::vector<std::vector<std::string>> ParseCsv(const std::string& text) {
+  std::vector<std::vector<std::string>> records;
+  std::vector<std::string> fields;
+  std::string field;
+  bool quoted = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoted) {
+      if (c != '"') {
+        field += c;
+      } else if (i + 1 < text.size() && text[i + 1] == '"') {
+        field += '"';
+        ++i;
+      } else {
+        quoted = false;
+      }
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == ',') {
+      fields.push_back(std::move(field));
+      field.clear();
+    } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+      fields.push_back(std::move(field));
+      field.clear();
+      records.push_back(std::move(fields));
+      fields.clear();
+      ++i;
+    } else {
+      field += c;
+    }
+  }
+  EXPECT_TRUE(field.empty() && fields.empty() && !quoted) << "the last record has no CR LF";
+  return records;
+}
 
 DiscoveredDevice Device(const std::string& mac) {
   DiscoveredDevice device;
@@ -65,6 +108,25 @@ class DeviceListTest : public ::testing::Test {
     f_.Store().ResetStatuses();
     for (const auto& mac : list().TargetList())
       f_.Store().SetParaStatus(mac, OPERATING);
+  }
+
+  // Answers the next export's save dialog with this file (typed as the
+  // operator would), or cancels it when the file is empty.
+  void AnswerSaveDialog(ModalAnswerer& modal, const QString& file) {
+    modal.Queue([file](QDialog& dialog) {
+      auto* save = qobject_cast<QFileDialog*>(&dialog);
+      ASSERT_NE(save, nullptr);
+      EXPECT_EQ(save->acceptMode(), QFileDialog::AcceptSave);
+      if (file.isEmpty()) {
+        dialog.reject();
+        return;
+      }
+      // The name field takes a whole path, as the operator may type it.
+      auto* name = save->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+      ASSERT_NE(name, nullptr);
+      name->setText(file);
+      dialog.accept();  // QFileDialog's own accept, as its Save button does
+    });
   }
 
   WindowFixture f_;
@@ -406,6 +468,194 @@ TEST_F(DeviceListTest, MoreThan1023RowsAreListedAndTicked) {
   list().HandToPage(kAntiTheftPage);
   EXPECT_EQ(list().TargetList().size(), static_cast<std::size_t>(devices));
   EXPECT_EQ(list().TargetList().back(), "02:62:00:00:04:4C");
+}
+
+TEST_F(DeviceListTest, ExportWritesEveryRowsResultsInGridOrder) {
+  ShowDevices({kC, kA, kB});
+  ASSERT_TRUE(f_.Store().SetParaStatus(kA, OPERATE_SUCCESS));
+  ASSERT_TRUE(f_.Store().SetAntiTheftStatus(kB, LOCKCODE_MISMATCH));
+  list().RefreshList(true, true, CDevicesControlDlg::kMacColumn);
+  f_.TickRows({1});
+  ModalAnswerer modal;
+  // Typed without its suffix: the dialog adds ".csv".
+  AnswerSaveDialog(modal, PathText(f_.Folder() / "results"));
+  ASSERT_TRUE(list().ExportResults());
+  EXPECT_EQ(modal.Dialogs(), (std::vector<QString>{QStringLiteral("exportResultsDialog")}));
+  EXPECT_TRUE(f_.Notes().Notes().empty());
+
+  const auto records = ParseCsv(testing::ReadBytes(f_.Folder() / "results.csv"));
+  ASSERT_EQ(records.size(), 4u);
+  EXPECT_EQ(records[0],
+            (std::vector<std::string>{"mac", "configuration_code", "configuration_status",
+                                      "logo_code", "logo_status", "antitheft_code",
+                                      "antitheft_status", "verdict", "advice", "time"}));
+  const struct {
+    const std::string& mac;
+    std::int32_t para;
+    std::int32_t antiTheft;
+    const char* verdict;
+  } expected[] = {
+      {kA, OPERATE_SUCCESS, 0, "success"},
+      {kB, 0, LOCKCODE_MISMATCH, "failed"},
+      {kC, 0, 0, "idle"},
+  };
+  for (std::size_t i = 0; i < 3; ++i) {
+    const auto& row = records[i + 1];
+    const auto& e = expected[i];
+    SCOPED_TRACE(e.mac);
+    ASSERT_EQ(row.size(), 10u);
+    EXPECT_EQ(row[0], e.mac);
+    EXPECT_EQ(row[0], Mac(static_cast<int>(i) + 1).toStdString());
+    EXPECT_EQ(row[1], std::to_string(e.para));
+    EXPECT_EQ(row[2], CSqlManagement::StatusEnglishText(e.para));
+    EXPECT_EQ(row[3], "0");
+    EXPECT_EQ(row[5], std::to_string(e.antiTheft));
+    EXPECT_EQ(row[6], CSqlManagement::StatusEnglishText(e.antiTheft));
+    EXPECT_EQ(row[7], e.verdict);
+    EXPECT_EQ(row[8], std::string(e.verdict) == "failed" ? CSqlManagement::GetAdvice(e.mac) : "");
+    EXPECT_EQ(row[9].size(), 19u) << row[9];
+  }
+  EXPECT_NE(records[2][8].find("Make sure the Lock Code is correct."), std::string::npos);
+  // The list is as it was.
+  EXPECT_EQ(list().RowCount(), 3);
+  EXPECT_EQ(list().CheckState(1), 1);
+
+  // The next export starts where this one went; a cancelled one writes nothing.
+  modal.Queue([&](QDialog& dialog) {
+    EXPECT_EQ(static_cast<QFileDialog&>(dialog).directory().absolutePath(), PathText(f_.Folder()));
+    dialog.reject();
+  });
+  EXPECT_FALSE(list().ExportResults());
+  EXPECT_TRUE(f_.Notes().Notes().empty());
+}
+
+TEST_F(DeviceListTest, AnExportThatCannotBeWrittenGivesANoteNamingTheFileAndWhy) {
+  ShowDevices({kA});
+  const struct {
+    QString file;
+    const char* says;
+  } cases[] = {
+      {PathText(f_.Folder() / "missing" / "r.csv"), "does not exist"},
+      {QStringLiteral("/proc/results.csv"), "/proc/results.csv"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.says);
+    ModalAnswerer modal;
+    AnswerSaveDialog(modal, c.file);
+    const std::size_t before = f_.Notes().Notes().size();
+    EXPECT_FALSE(list().ExportResults());
+    ASSERT_EQ(f_.Notes().Notes().size(), before + 1);
+    const auto& note = f_.Notes().Notes().back();
+    EXPECT_EQ(note.title, QStringLiteral("Note"));
+    EXPECT_TRUE(note.text.startsWith(QStringLiteral("The results could not be exported:\n")))
+        << note.text.toStdString();
+    EXPECT_TRUE(note.text.contains(QString::fromLatin1(c.says))) << note.text.toStdString();
+  }
+  EXPECT_EQ(list().RowCount(), 1);
+}
+
+TEST_F(DeviceListTest, TickFailedDevicesTicksExactlyTheFailures) {
+  struct Case {
+    const char* name;
+    std::array<std::int32_t, 3> para;  // kA, kB, kC's configuration codes
+    std::vector<int> tickedBefore;
+    std::vector<int> ticked;
+    int header;
+  };
+  const Case cases[] = {
+      {"one of three", {OPERATE_SUCCESS, OPERATE_FAIL, OPERATING}, {1, 3}, {2}, 2},
+      {"every one", {OPERATE_FAIL, TRANSMIT_FAIL, OPERATE_FAIL}, {}, {1, 2, 3}, 1},
+      {"none", {OPERATE_SUCCESS, 0, OPERATING}, {1, 2, 3}, {}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WindowFixture f;
+    for (std::size_t i = 0; i < 3; ++i) {
+      const std::string mac = std::array{kA, kB, kC}[i];
+      ASSERT_TRUE(f.Store().InsertOrUpdateDevice(Device(mac)));
+      ASSERT_TRUE(f.Store().SetParaStatus(mac, c.para[i]));
+    }
+    CDevicesControlDlg& page = f.DeviceList();
+    f.Window().ShowPage(kDeviceListPage);
+    page.RefreshList(true, true, CDevicesControlDlg::kMacColumn);
+    f.TickRows(c.tickedBefore);
+    page.TickFailedAction()->trigger();
+    std::vector<int> ticked;
+    for (int row = 1; row <= 3; ++row) {
+      if (page.CheckState(row) == 1)
+        ticked.push_back(row);
+      EXPECT_EQ(page.Grid()->GetItemImage(row, CDevicesControlDlg::kCheckColumn),
+                page.CheckState(row) == 1 ? CDevicesControlDlg::kImageSet
+                                          : CDevicesControlDlg::kImageClear);
+    }
+    EXPECT_EQ(ticked, c.ticked);
+    EXPECT_EQ(page.TickedCount(), static_cast<int>(c.ticked.size()));
+    EXPECT_EQ(page.CheckState(0), c.header);
+    const int headerImages[] = {CDevicesControlDlg::kImageClear, CDevicesControlDlg::kImageSet,
+                                CDevicesControlDlg::kImagePartly};
+    EXPECT_EQ(page.Grid()->GetItemImage(0, CDevicesControlDlg::kCheckColumn),
+              headerImages[c.header]);
+    // A retry goes to just those devices.
+    if (!c.ticked.empty()) {
+      page.HandToPage(kCustomizationPage);
+      EXPECT_EQ(page.TargetList().size(), c.ticked.size());
+    }
+  }
+}
+
+TEST_F(DeviceListTest, TheResultsMenuOpensOnARightClickUnlessThePageIsLocked) {
+  ShowDevices({kA, kB});
+  ASSERT_TRUE(f_.Store().SetParaStatus(kA, OPERATE_FAIL));
+  ASSERT_TRUE(testing::ShowAndWait(&f_.Window()));
+  QMenu& menu = *list().ResultsMenu();
+  ASSERT_EQ(menu.actions().size(), 2);
+  EXPECT_EQ(menu.actions().at(0)->text(), QString::fromUtf8("Export results\u2026"));
+  EXPECT_EQ(menu.actions().at(1)->text(), QStringLiteral("Tick failed devices"));
+
+  const QPoint at = grid().viewport()->mapFrom(
+      &grid(), grid().GetCellRect(2, CDevicesControlDlg::kMacColumn).center());
+  // Through the window, which turns the click into the context menu request.
+  const auto rightClick = [&] {
+    QTest::mouseClick(f_.Window().windowHandle(), Qt::RightButton, {},
+                      grid().viewport()->mapTo(&f_.Window(), at));
+  };
+  rightClick();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return menu.isVisible(); }, 3000));
+  EXPECT_LE((menu.pos() - grid().viewport()->mapToGlobal(at)).manhattanLength(), 2);
+  EXPECT_TRUE(list().ExportAction()->isEnabled());
+  EXPECT_TRUE(list().TickFailedAction()->isEnabled());
+  EXPECT_EQ(list().CheckState(2), 0);  // a right click ticks nothing
+  menu.hide();
+
+  // While a delivery is watched the menu is not offered, and its items do nothing.
+  f_.TickRows({2});
+  list().HandToPage(kCustomizationPage);
+  f_.Window().DeliveryStarted(kCustomizationPage);
+  ASSERT_EQ(list().CurrentState(), State::Watching);
+  rightClick();
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(menu.isVisible());
+  ModalAnswerer modal;
+  EXPECT_FALSE(list().ExportResults());
+  EXPECT_TRUE(modal.Dialogs().empty());
+  const int ticked = list().TickedCount();
+  list().TickFailedDevices();
+  EXPECT_EQ(list().TickedCount(), ticked);
+  EXPECT_EQ(list().CheckState(1), 0);  // the failed device stays as it was
+}
+
+TEST_F(DeviceListTest, TheResultsMenuOfAnEmptyListOffersNothing) {
+  f_.Window().ShowPage(kDeviceListPage);
+  list().RefreshList(true, true, CDevicesControlDlg::kMacColumn);
+  ASSERT_EQ(list().RowCount(), 0);
+  list().OpenResultsMenu(list().Grid()->mapToGlobal(QPoint(100, 100)));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return list().ResultsMenu()->isVisible(); }, 3000));
+  EXPECT_FALSE(list().ExportAction()->isEnabled());
+  EXPECT_FALSE(list().TickFailedAction()->isEnabled());
+  list().ResultsMenu()->hide();
+  ModalAnswerer modal;
+  EXPECT_FALSE(list().ExportResults());
+  EXPECT_TRUE(modal.Dialogs().empty());
 }
 
 TEST_F(DeviceListTest, ChangeGoesBackToTheAdapterPageWithTheTicksCleared) {

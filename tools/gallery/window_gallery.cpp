@@ -1,8 +1,8 @@
 // brevant-window-gallery: the main window as an operator sees it, in a real X
 // window, with the simulator's devices on an in-memory segment: the adapter
 // page, the scan, the device list, a delivery with one failure, the advice
-// balloon and the about box. Writes what the screen shows to PNG files.
-// scripts/screenshot runs it under Xvfb, once per language.
+// balloon, the results menu with its export and the about box. Writes what the screen shows to PNG
+// files. scripts/screenshot runs it under Xvfb, once per language.
 //
 //   brevant-window-gallery --data DIR --out DIR
 //
@@ -10,6 +10,8 @@
 #include <QApplication>
 #include <QCursor>
 #include <QDir>
+#include <QLineEdit>
+#include <QMenu>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -37,6 +39,7 @@
 #include "screens/application_dlg.h"
 #include "screens/devices_control_dlg.h"
 #include "screens/error_tip_wnd.h"
+#include "screens/modal_runner.h"
 #include "screens/note_dlg.h"
 #include "screens/select_adapter_dlg.h"
 #include "simulator.h"
@@ -246,6 +249,40 @@ int Run(const std::filesystem::path& data) {
         QRect(list.Grid()->mapToGlobal(cell.topLeft()), cell.size()));
     Save(ScreenShot(around.adjusted(-40, -16, 40, 16)), "window_balloon_close.png");
     break;
+  }
+  Park();
+
+  // The results menu on the grid, the export's save dialog, and the note of
+  // an export that cannot be written.
+  {
+    const QRect cell = list.Grid()->GetCellRect(2, CDevicesControlDlg::kMacColumn);
+    const QPoint at = list.Grid()->mapToGlobal(cell.center());
+    QCursor::setPos(at);
+    list.OpenResultsMenu(at);
+    list.ResultsMenu()->setActiveAction(list.ExportAction());
+    Settle(300);
+    Save(WindowShot(&window), "window_results_menu.png");
+    list.ResultsMenu()->hide();
+    Park();
+    ModalAnswerer modal;
+    modal.Queue([&window](QDialog& dialog) {
+      if (auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+        name->setText(QStringLiteral("/proc/results.csv"));
+      Settle(800);
+      Save(ScreenShot(dialog.frameGeometry()), "window_export_dialog.png");
+      dialog.accept();
+      // The note comes next, in a modal loop of its own.
+      QTimer::singleShot(500, [&window] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+          auto* note = qobject_cast<CNoteDlg*>(top);
+          if (note != nullptr && note->isVisible()) {
+            Save(WindowShot(&window), "window_export_failed.png");
+            note->done(CNoteDlg::kOk);
+          }
+        }
+      });
+    });
+    list.ExportResults();
   }
   Park();
 
