@@ -1,5 +1,6 @@
 #include "i18n/language.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
@@ -23,6 +24,8 @@ struct LanguageState {
   bool usable = false;
   ProfileFile pack;
 };
+
+std::atomic<LookupRecorder> gRecorder{nullptr};
 
 std::mutex gStateMutex;
 std::shared_ptr<const LanguageState> gState = std::make_shared<LanguageState>();
@@ -152,6 +155,11 @@ std::string Translate(std::string_view text) {
   // what is between them, and keeps its blanks around the translation.
   constexpr std::string_view kOuter = " \t\r";
   const auto first = text.find_first_not_of(kOuter);
+  if (first != std::string_view::npos) {
+    const auto last = text.find_last_not_of(kOuter);
+    if (const LookupRecorder recorder = gRecorder.load(std::memory_order_relaxed))
+      recorder(text.substr(first, last - first + 1));
+  }
   if (state->usable && first != std::string_view::npos) {
     const auto last = text.find_last_not_of(kOuter);
     const std::string value = state->pack.GetString(
@@ -168,6 +176,10 @@ std::string Translate(const char* text) {
   if (text == nullptr)
     return {};
   return Translate(std::string_view(text));
+}
+
+void SetLookupRecorder(LookupRecorder recorder) {
+  gRecorder.store(recorder, std::memory_order_relaxed);
 }
 
 std::string CurrentLanguageName() {

@@ -35,6 +35,12 @@ void InitLanguage(const std::filesystem::path& executableDirectory, std::uint16_
 std::string Translate(std::string_view text);
 std::string Translate(const char* text);  // null gives the empty text
 
+// Tests only: called with every text Translate looks up, as the pack's key
+// (without its outer blanks), whether or not the pack has it; from whichever
+// thread looks it up. Null stops it.
+using LookupRecorder = void (*)(std::string_view key);
+void SetLookupRecorder(LookupRecorder recorder);
+
 // What InitLanguage chose, for diagnostics.
 std::string CurrentLanguageName();
 std::filesystem::path CurrentPackPath();

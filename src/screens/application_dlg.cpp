@@ -187,16 +187,17 @@ void CApplicationDlg::DeliveryStarted(int page) {
 }
 
 void CApplicationDlg::MakeTray() {
-  if (!QSystemTrayIcon::isSystemTrayAvailable())
-    return;
-  tray_ = new QSystemTrayIcon(windowIcon(), this);
-  tray_->setObjectName(QStringLiteral("trayIcon"));
-  tray_->setToolTip(Tr("Brevant"));
+  // The menu is made whether or not a tray shows it, so it is retitled the same way.
   trayMenu_ = new QMenu(this);
   trayMenu_->setObjectName(QStringLiteral("trayMenu"));
   trayMenu_->addAction(QStringLiteral("Show Utility"), this, &CApplicationDlg::ShowUtility);
   trayMenu_->addAction(QStringLiteral("Exit"), this, &CApplicationDlg::AskToExit);
   TranslateMenu(trayMenu_);
+  if (!QSystemTrayIcon::isSystemTrayAvailable())
+    return;
+  tray_ = new QSystemTrayIcon(windowIcon(), this);
+  tray_->setObjectName(QStringLiteral("trayIcon"));
+  tray_->setToolTip(Tr("Brevant"));
   tray_->setContextMenu(trayMenu_);
   connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
     if (why == QSystemTrayIcon::DoubleClick)

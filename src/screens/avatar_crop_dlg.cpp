@@ -83,14 +83,17 @@ CAvatarCropDlg::CAvatarCropDlg(QWidget* owner, const QString& source,
 
   const QString face = QString::fromLatin1(kSkinFontFace);
   const QString name = QFileInfo(source).fileName();
-  title_->setText(QStringLiteral("Image Cropping - [%1]").arg(name));
+  TranslateWindow(this);
+  title_->setText(TranslateText(QStringLiteral("Image Cropping - [%1]")).arg(name));
   title_->SetTextFont(face, 17, 600);
   title_->SetTextColor(kInk);
   setWindowTitle(title_->text());
   setAccessibleName(title_->text());
+  // The pack writes the help's line break as \n.
   help_->setText(
-      QStringLiteral("Supports mouse dragging of the original image and the cropping area,\n"
-                     "and supports zooming in/out display via the scroll wheel."));
+      TranslateText(QStringLiteral("Supports mouse dragging of the original image and the cropping "
+                                   "area,\\nand supports zooming in/out display via the scroll "
+                                   "wheel.")));
   help_->SetTextFont(face, 16, 400);
   help_->SetTextColor(kHint);
 

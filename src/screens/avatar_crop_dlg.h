@@ -20,8 +20,8 @@ namespace brevant {
 // the close button close with Rejected.
 //
 // 420 x 276 pixels, rounded corners, centred over the owner's window, dragged
-// by its background. Its texts are shown in English as written (it is not
-// retitled); only its notes are translated. A picture that cannot be decoded
+// by its background. Its texts and notes go through the language pack like
+// every other dialog's. A picture that cannot be decoded
 // gives a note before the dialog shows, an empty canvas and a disabled
 // "Apply". A name too long for the output, or an output that cannot be
 // written (ModifyPicture/ missing, a full disk), gives a note and the dialog

@@ -34,17 +34,19 @@ std::filesystem::path ToPath(const QString& file) {
 
 }  // namespace
 
-const QString& CDeviceCustomizationDlg::PictureFilter() {
-  static const QString filter = QStringLiteral(
-      "图片文件 (*.png *.jpg *.jpeg *.bmp);;PNG 文件 (*.png);;JPEG 文件 (*.jpg *.jpeg);;"
-      "BMP 文件 (*.bmp)");
-  return filter;
+QString CDeviceCustomizationDlg::PictureFilter() {
+  // Only the names are translated; the patterns are the file system's.
+  return TranslateText(QStringLiteral("Image Files")) +
+         QStringLiteral(" (*.png *.jpg *.jpeg *.bmp);;") +
+         TranslateText(QStringLiteral("PNG Files")) + QStringLiteral(" (*.png);;") +
+         TranslateText(QStringLiteral("JPEG Files")) + QStringLiteral(" (*.jpg *.jpeg);;") +
+         TranslateText(QStringLiteral("BMP Files")) + QStringLiteral(" (*.bmp)");
 }
 
-const QString& CDeviceCustomizationDlg::ConfigurationFilter() {
-  static const QString filter =
-      QStringLiteral("Files (*.xml *.json);;XML Files (*.xml);;JSON Files (*.json)");
-  return filter;
+QString CDeviceCustomizationDlg::ConfigurationFilter() {
+  return TranslateText(QStringLiteral("Files")) + QStringLiteral(" (*.xml *.json);;") +
+         TranslateText(QStringLiteral("XML Files")) + QStringLiteral(" (*.xml);;") +
+         TranslateText(QStringLiteral("JSON Files")) + QStringLiteral(" (*.json)");
 }
 
 CDeviceCustomizationDlg::CDeviceCustomizationDlg(QWidget* parent, const ScreenServices& services,
@@ -75,7 +77,8 @@ CDeviceCustomizationDlg::CDeviceCustomizationDlg(QWidget* parent, const ScreenSe
   setAccessibleName(QStringLiteral("Device Customization"));
   port_.SetSheetEditor([this](const std::filesystem::path& sheet) { return editor_.Edit(sheet); });
   chooser_ = [this](const QString& filter) {
-    return QFileDialog::getOpenFileName(this, QString(), QString(), filter);
+    return QFileDialog::getOpenFileName(this, TranslateText(QStringLiteral("Open")), QString(),
+                                        filter);
   };
   cropper_ = [this](const std::filesystem::path& source) {
     return CAvatarCropDlg::Crop(this, PathText(source), services_.directory);

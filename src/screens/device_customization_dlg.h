@@ -44,10 +44,9 @@ class CDeviceCustomizationDlg : public CTDialog, public DeliveryPage {
   static constexpr int kLineStep = 34;
   static constexpr int kTipDelayMs = 500;
 
-  // The file-open dialogs' filters (the picture filter's names are Chinese
-  // in every language).
-  static const QString& PictureFilter();
-  static const QString& ConfigurationFilter();
+  // The file-open dialogs' filters, their names in the pack's language.
+  static QString PictureFilter();
+  static QString ConfigurationFilter();
 
   // Picks a file with the given filter: its path, or empty when cancelled.
   using FileChooser = std::function<QString(const QString& filter)>;

@@ -33,12 +33,31 @@ namespace {
 
 const QString kFace = QString::fromLatin1(kSkinFontFace);
 
-// Set without the language pack, as the operator has always seen them.
-const QString kScanText = QStringLiteral("Scan Devices");
-const QString kScanningText = QStringLiteral("Scanning   ");
+// The blanks after "Scanning" leave room for the spinner.
+const char kScanText[] = "Scan Devices";
+const char kScanningText[] = "Scanning   ";
 
 QString Tr(const char* text) {
   return QString::fromStdString(Translate(text));
+}
+
+// The pack has a line at a time: a text of several lines is translated line by line.
+QString TranslateLines(const std::string& text) {
+  std::string out;
+  std::size_t from = 0;
+  while (true) {
+    const auto end = text.find('\n', from);
+    std::string line = text.substr(from, end == std::string::npos ? end : end - from);
+    const bool cr = !line.empty() && line.back() == '\r';
+    if (cr)
+      line.pop_back();
+    out += Translate(line);
+    if (end == std::string::npos)
+      break;
+    out += cr ? "\r\n" : "\n";
+    from = end + 1;
+  }
+  return QString::fromStdString(out);
 }
 
 ScanActions ActionsFor(const ScreenServices& services) {
@@ -56,7 +75,7 @@ CDevicesControlDlg::CDevicesControlDlg(QWidget* parent, const ScreenServices& se
       host_(host),
       customization_(new CTButtonPicture(QStringLiteral("Device Customization"), this)),
       antiTheft_(new CTButtonPicture(QStringLiteral("Anti-Theft Protection"), this)),
-      scanButton_(new CTButtonPicture(kScanText, this)),
+      scanButton_(new CTButtonPicture(QString::fromLatin1(kScanText), this)),
       wait_(new CTPicture(this)),
       adapterLabel_(new CTStaticGdiplus(this)),
       change_(new CTButtonPicture(QStringLiteral("Change"), this)),
@@ -91,9 +110,6 @@ CDevicesControlDlg::CDevicesControlDlg(QWidget* parent, const ScreenServices& se
     button->setAccessibleName(button->text());
 
   TranslateWindow(this);
-  // The scan button keeps its English texts (after the retitling, so it never
-  // changes language when a scan ends).
-  scanButton_->setText(kScanText);
   // The counter line's parts are spaced by the layout, not by their blanks.
   for (auto* label : {successText_, failureText_, devicesText_})
     label->setText(label->text().trimmed());
@@ -428,7 +444,7 @@ void CDevicesControlDlg::SetControlsEnabled(bool enabled) {
   antiTheft_->setEnabled(enabled);
   change_->setEnabled(enabled);
   scanButton_->setEnabled(enabled);
-  scanButton_->setText(enabled ? kScanText : kScanningText);
+  scanButton_->setText(Tr(enabled ? kScanText : kScanningText));
   if (enabled) {
     wait_->Stop();
     wait_->hide();
@@ -556,7 +572,7 @@ void CDevicesControlDlg::PointerAt(const QPoint& gridPoint) {
   }
   if (!balloon_->IsShown() || mac != balloonMac_) {
     balloonMac_ = mac;
-    const QString advice = QString::fromStdString(CSqlManagement::GetAdvice(mac));
+    const QString advice = TranslateLines(CSqlManagement::GetAdvice(mac));
     if (advice.isEmpty()) {
       HideBalloon();
       return;

@@ -129,7 +129,7 @@ void CSelectAdapterDlg::Apply(const AdapterRecord& record) {
     return;
   std::string message;
   if (!services_.link->ApplyAdapter(record, &message) && !message.empty()) {
-    pendingMessage_ = QString::fromStdString(message);
+    pendingMessage_ = QString::fromStdString(Translate(message));
     if (isVisible())
       ShowPendingMessage();
   }

@@ -89,10 +89,12 @@ constexpr char kPsk24gPattern[] =
     "The MAC:%s wlanPsk_2.4g is invalid. Please check that the following rules are "
     "met\xEF\xBC\x9AwlanPsk_2.4G must contain 8 to 63 ASCII characters, except special characters "
     "\\ ' \" ";
+// The character list holds "=", which a pack key cannot: it is not translated.
 constexpr char kLoidPattern[] =
     "The MAC:%s loidis is invalid. Please check that the following rules are met\xEF\xBC\x9Aloid "
     "contains a maximum of 24 characters, including digits, uppercase and lowercase letters, and "
-    "special characters  `~!@#$%%^&*()_+-=[]\\{}|;':\"<>,./";
+    "special characters";
+constexpr char kLoidCharacters[] = "  `~!@#$%%^&*()_+-=[]\\{}|;':\"<>,./";
 constexpr char kLoidPasswordPattern[] =
     "The MAC:%s loidPassword is invalid. Please check that the following rules are "
     "met\xEF\xBC\x9Ato enter the loidPassword, you must first enter loid;The 'loidPassword' "
@@ -178,17 +180,18 @@ bool IsValidLoginPassword(std::u16string_view text) {
 
 std::optional<std::string> FirstRuleFailure(const DeviceFieldRecord& row) {
   const std::string& mac = row.mac;
-  const auto translated = [&](const char* pattern) { return Fill(Translate(pattern), mac); };
+  const auto translated = [&](const char* pattern, const char* untranslated = "") {
+    return Fill(Translate(pattern) + untranslated, mac);
+  };
   const int groups = std::clamp(row.wanCount, 0, kMaxWanEntries);
   for (int w = 0; w < groups; ++w) {
-    // The VLAN ID and PPP password messages are shown as they are.
     if (row.columns.vid[w] && !IsValidVlanId(row.vid[w]))
-      return Fill(kVidPattern, mac, w + 1, AtoiLike(row.vid[w]));
+      return Fill(Translate(kVidPattern), mac, w + 1, AtoiLike(row.vid[w]));
     if (row.columns.ppp[w]) {
       if (!IsValidPppUser(Utf8ToUtf16(row.pppUser[w])))
         return Fill(Translate(kPppUserPattern), mac, w + 1);
       if (!IsValidPppPassword(Utf8ToUtf16(row.pppPassword[w])))
-        return Fill(kPppPasswordPattern, mac, w + 1);
+        return Fill(Translate(kPppPasswordPattern), mac, w + 1);
     }
   }
   if (row.columns.wifi5g && !IsValidSsid(Utf8ToUtf16(row.ssid_5g)))
@@ -200,7 +203,7 @@ std::optional<std::string> FirstRuleFailure(const DeviceFieldRecord& row) {
   if (row.columns.wifi24g && !IsValidWpaKey(Utf8ToUtf16(row.wlanPsk_24g)))
     return translated(kPsk24gPattern);
   if (!IsValidLoid(Utf8ToUtf16(row.loid)))
-    return translated(kLoidPattern);
+    return translated(kLoidPattern, kLoidCharacters);
   if (!IsValidLoidPassword(Utf8ToUtf16(row.loidPassword)))
     return translated(kLoidPasswordPattern);
   if (row.loid.empty() && !row.loidPassword.empty())

@@ -14,6 +14,14 @@ void NoteWriteFailure(OperatorPort& port, const std::filesystem::path& file) {
             Translate("The template file could not be written: ") + file.string(), false);
 }
 
+// The pack translates the pattern; the name goes in afterwards, as typed.
+std::string FillName(std::string pattern, const std::string& name) {
+  const auto at = pattern.find("%s");
+  if (at != std::string::npos)
+    pattern.replace(at, 2, name);
+  return pattern;
+}
+
 }  // namespace
 
 std::filesystem::path TemplateFilePath(const std::filesystem::path& executableDirectory) {
@@ -64,7 +72,7 @@ bool SaveTemplate(const std::filesystem::path& file, const std::string& name,
   }
   if (document.FindSection(name)) {
     port.Note(Translate("Note"),
-              Translate("The name " + name + " has already exists.Please re-enter!"), false);
+              FillName(Translate("The name %s has already exists.Please re-enter!"), name), false);
     if (clearName != nullptr)
       *clearName = true;
     return false;

@@ -45,8 +45,7 @@ class CropDialogTest : public ::testing::Test {
   NoteAnswerer notes_;
 };
 
-TEST_F(CropDialogTest, ControlsSitWhereTheScreenPutsThemAndStayInEnglish) {
-  // Its own texts are not retitled; its notes are.
+TEST_F(CropDialogTest, ControlsSitWhereTheScreenPutsThemInTheLanguageOfThePack) {
   InitLanguage(BREVANT_SOURCE_DIR "/data", 2052);
   CAvatarCropDlg dialog(&owner_, Text(dir_ / "logo.final.png"), dir_.path());
   EXPECT_EQ(dialog.size(), QSize(420, 276));
@@ -62,10 +61,10 @@ TEST_F(CropDialogTest, ControlsSitWhereTheScreenPutsThemAndStayInEnglish) {
     EXPECT_EQ(widget->geometry(), rect) << name;
   }
   ASSERT_TRUE(testing::ShowAndWait(&dialog));
-  EXPECT_EQ(dialog.Title()->text(), QStringLiteral("Image Cropping - [logo.final.png]"));
-  EXPECT_EQ(dialog.ApplyButton()->text(), QStringLiteral("Apply"));
-  EXPECT_EQ(dialog.CancelButton()->text(), QStringLiteral("Cancel"));
-  EXPECT_TRUE(dialog.HelpText()->text().startsWith(QStringLiteral("Supports mouse dragging")));
+  EXPECT_EQ(dialog.Title()->text(), QStringLiteral("图片裁剪 - [logo.final.png]"));
+  EXPECT_EQ(dialog.ApplyButton()->text(), QStringLiteral("应用"));
+  EXPECT_EQ(dialog.CancelButton()->text(), QStringLiteral("取消"));
+  EXPECT_EQ(dialog.HelpText()->text().count(QLatin1Char('\n')), 1);
   // Every line of the help fits its box.
   EXPECT_LE(static_cast<int>(dialog.HelpText()->Lines().size()) *
                 QFontMetrics(dialog.HelpText()->font()).height(),

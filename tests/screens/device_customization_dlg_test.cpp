@@ -78,10 +78,11 @@ TEST_F(PageTest, ControlsSitWhereTheTableSaysAndEmptyLinesTakeNoRoom) {
   page_->ConfigurationChooseButton()->click();
   EXPECT_EQ(page_->size(), QSize(420, 324));
   EXPECT_EQ(page_->pos(), QPoint((817 - 420) / 2, (540 - 324) / 2));
-  // The file dialogs' filters, the picture names in Chinese whatever the language.
+  // The file dialogs' filters, in English without a pack.
   ASSERT_EQ(filters_.size(), 2u);
-  EXPECT_EQ(filters_[0], QString::fromUtf8("图片文件 (*.png *.jpg *.jpeg *.bmp);;PNG 文件 (*.png);;"
-                                           "JPEG 文件 (*.jpg *.jpeg);;BMP 文件 (*.bmp)"));
+  EXPECT_EQ(filters_[0],
+            QStringLiteral("Image Files (*.png *.jpg *.jpeg *.bmp);;PNG Files (*.png);;"
+                           "JPEG Files (*.jpg *.jpeg);;BMP Files (*.bmp)"));
   EXPECT_EQ(filters_[1],
             QStringLiteral("Files (*.xml *.json);;XML Files (*.xml);;JSON Files (*.json)"));
   const std::pair<const char*, QRect> places[] = {
@@ -248,6 +249,14 @@ TEST_F(PageTest, MenusToolTipsAndTextsSpeakThePacksLanguage) {
 
   Pick(kSamples / "gateway.xml");
   page_->ConfigurationChooseButton()->click();
+  Pick({});
+  page_->LogoChooseButton()->click();
+  // The file dialogs' filter names, the picture filter's as the operators have always read them.
+  ASSERT_EQ(filters_.size(), 2u);
+  EXPECT_EQ(filters_[1], QString::fromUtf8("图片文件 (*.png *.jpg *.jpeg *.bmp);;PNG 文件 (*.png);;"
+                                           "JPEG 文件 (*.jpg *.jpeg);;BMP 文件 (*.bmp)"));
+  EXPECT_EQ(filters_[0], QString::fromUtf8("配置文件 (*.xml *.json);;XML 文件 (*.xml);;"
+                                           "JSON 文件 (*.json)"));
   CTButtonPicture* line = page_->ConfigurationLine();
   // A right click opens the line's menu at the pointer (through the window,
   // which turns the click into the context menu request).

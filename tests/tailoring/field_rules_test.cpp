@@ -348,7 +348,7 @@ TEST(FieldRules, OnlyFieldsWithAColumnAreTested) {
   EXPECT_TRUE(FirstRuleFailure(row));
 }
 
-TEST(FieldRules, PatternsAreTranslatedBeforeFillingExceptVlanAndPppPassword) {
+TEST(FieldRules, PatternsAreTranslatedBeforeFilling) {
   TempDir dir;
   dir.Write("Languages/Language.ini", "[LCID]\r\n2052=Chinese\r\n");
   dir.Write("Languages/Chinese.lng",
@@ -356,7 +356,10 @@ TEST(FieldRules, PatternsAreTranslatedBeforeFillingExceptVlanAndPppPassword) {
             "The MAC:%s ssid_5g is invalid. Please check that the following rules are "
             "met:ssid_5G must contain 1 to 32 UTF-8 bytes.except Chinese or empty!=5G %s bad\r\n"
             "The MAC:%s vid%d value:%d is invalid. Please check that the following rules are "
-            "met:VLAN ID must be an integer ranging from 1 to 4094!=VID %s\r\n");
+            "met:VLAN ID must be an integer ranging from 1 to 4094!=VID %s %d %d\r\n"
+            "The MAC:%s loidis is invalid. Please check that the following rules are "
+            "met\xEF\xBC\x9Aloid contains a maximum of 24 characters, including digits, uppercase "
+            "and lowercase letters, and special characters=LOID %s chars\r\n");
   InitLanguage(dir.path(), 2052);
   DeviceFieldRecord row = GoodRow();
   row.ssid_5g = "";
@@ -364,12 +367,19 @@ TEST(FieldRules, PatternsAreTranslatedBeforeFillingExceptVlanAndPppPassword) {
   row = GoodRow();
   row.vid[0] = "0";
   const std::string vidMessage = FirstFailureOf(row);
+  row = GoodRow();
+  row.loid = Repeat("l", 25);
+  const std::string loidMessage = FirstFailureOf(row);
   TempDir empty;
   InitLanguage(empty.path(), 1033);
+  const std::string englishLoid = FirstFailureOf(row);
 
   EXPECT_EQ(ssidMessage, "5G C8:3A:35:A1:B2:C3 bad");
-  EXPECT_TRUE(vidMessage.starts_with("The MAC:C8:3A:35:A1:B2:C3 vid1 value:0 is invalid"))
-      << vidMessage;
+  EXPECT_EQ(vidMessage, "VID C8:3A:35:A1:B2:C3 1 0");
+  // The loid's list of characters holds "=", which no pack key can: it follows the translation.
+  EXPECT_EQ(loidMessage, "LOID C8:3A:35:A1:B2:C3 chars  `~!@#$%^&*()_+-=[]\\{}|;':\"<>,./");
+  EXPECT_TRUE(englishLoid.ends_with("and special characters  `~!@#$%^&*()_+-=[]\\{}|;':\"<>,./"))
+      << englishLoid;
 }
 
 TEST(FieldRules, AWholeOverlongCellNeverPasses) {
