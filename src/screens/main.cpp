@@ -6,6 +6,7 @@
 #include "app/startup.h"
 #include "controls/skin_image.h"
 #include "controls/skin_look.h"
+#include "i18n/qt/toolkit_translation.h"
 #include "link/adapters.h"
 #include "link/delivery.h"
 #include "link/pcap_capture.h"
@@ -32,6 +33,7 @@ int main(int argc, char** argv) {
   QGuiApplication::setDesktopFileName(QStringLiteral("brevant"));
   // Notes shown while the window is in the tray must not end the program.
   QApplication::setQuitOnLastWindowClosed(false);
+  InstallToolkitTranslation(app);
   // From here on a signal ends the program the clean way: jobs stopped, data.db deleted.
   QuitSignals quitSignals;
   // exit(), not quit(): quit() first offers every window a close, which the

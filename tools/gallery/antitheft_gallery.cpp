@@ -21,6 +21,7 @@
 #include "controls/skin_dialog.h"
 #include "controls/skin_look.h"
 #include "i18n/language.h"
+#include "i18n/qt/toolkit_translation.h"
 #include "screens/anti_theft_dlg.h"
 #include "screens/load_template_dlg.h"
 #include "screens/note_dlg.h"
@@ -157,6 +158,7 @@ int main(int argc, char** argv) {
   QDir().mkpath(brevant::gOut);
   brevant::CNoteDlg::SetSkinFolder(QDir(data).filePath(QStringLiteral("Skin")));
   brevant::InitLanguage(data.toStdString());
+  brevant::InstallToolkitTranslation(app);
   brevant::InstallSkinLook();
   return brevant::Run(data.toStdString());
 }

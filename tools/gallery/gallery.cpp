@@ -34,6 +34,7 @@
 #include "controls/skin_look.h"
 #include "i18n/language.h"
 #include "i18n/qt/retitle.h"
+#include "i18n/qt/toolkit_translation.h"
 #include "screens/avatar_crop_dlg.h"
 #include "screens/device_customization_dlg.h"
 #include "screens/note_dlg.h"
@@ -780,6 +781,7 @@ int main(int argc, char** argv) {
   brevant::gSkin = QDir(data).filePath(QStringLiteral("Skin"));
   brevant::CNoteDlg::SetSkinFolder(brevant::gSkin);
   brevant::InitLanguage(data.toStdString());
+  brevant::InstallToolkitTranslation(app);
   brevant::InstallSkinLook();
   const auto settings = brevant::ReadAppSettings(QDir(data).filePath("Setting.ini").toStdString());
 

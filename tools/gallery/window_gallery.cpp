@@ -30,6 +30,7 @@
 #include "controls/skin_look.h"
 #include "device_plan.h"
 #include "i18n/language.h"
+#include "i18n/qt/toolkit_translation.h"
 #include "link/adapters.h"
 #include "link/delivery.h"
 #include "link/memory_segment.h"
@@ -331,6 +332,7 @@ int main(int argc, char** argv) {
   const std::filesystem::path dataDir = std::filesystem::absolute(data.toStdString());
   brevant::CNoteDlg::SetSkinFolder(QString::fromStdString((dataDir / "Skin").string()));
   brevant::InitLanguage(dataDir);
+  brevant::InstallToolkitTranslation(app);
   brevant::InstallSkinLook();
   const int status = brevant::Run(dataDir);
   for (const auto& file : brevant::gWritten)
