@@ -7,72 +7,24 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <memory>
 #include <mutex>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "cli/cli_app.h"
-#include "device_plan.h"
 #include "link/delivery.h"
 #include "link/fake_adapters.h"
 #include "link/memory_segment.h"
 #include "link/result_log.h"
 #include "link/transmit_manage.h"
 #include "records/status_store.h"
-#include "simulator.h"
+#include "support/simulated_devices.h"
 #include "support/temp_dir.h"
 
 namespace brevant::testing {
-
-// The simulator's devices answering on station "dev0" of the segment.
-class SimulatedDevices {
- public:
-  SimulatedDevices(const std::shared_ptr<MemorySegment>& segment,
-                   std::vector<devsim::DevicePlan> plans, std::filesystem::path out) {
-    CaptureOptions options;
-    options.filter = "ether proto 0x6262";
-    std::string error;
-    endpoint_ = segment->Station("dev0")->Open("dev0", options, &error);
-    EXPECT_TRUE(endpoint_) << error;
-    if (!endpoint_)
-      return;
-    simulator_ = std::make_unique<devsim::Simulator>(
-        std::move(plans), [this](const LinkFrame& frame) { return endpoint_->Send(frame); },
-        std::move(out));
-    thread_ = std::thread([this] { Loop(); });
-  }
-  ~SimulatedDevices() {
-    stop_ = true;
-    if (thread_.joinable())
-      thread_.join();
-  }
-
- private:
-  void Loop() {
-    using Clock = devsim::Simulator::Clock;
-    LinkFrame frame;
-    while (!stop_) {
-      const auto next = simulator_->SendDue(Clock::now());
-      auto deadline = Clock::now() + std::chrono::milliseconds(20);
-      if (next && *next < deadline)
-        deadline = *next;
-      endpoint_->WaitReadable(deadline);
-      std::size_t length = 0;
-      while (endpoint_->Read(frame, &length) == ReadStatus::Frame)
-        simulator_->OnFrame(frame, length, Clock::now());
-    }
-  }
-
-  std::unique_ptr<CaptureEndpoint> endpoint_;
-  std::unique_ptr<devsim::Simulator> simulator_;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-};
 
 struct CliRun {
   int status = -1;
@@ -121,15 +73,8 @@ class CliInProcess {
   // Devices from devsim plans ("mac=02:62:00:00:00:0A,report=fail"); what they
   // receive goes to Received().
   void Devices(const std::vector<std::string>& plans) {
-    std::vector<devsim::DevicePlan> parsed;
-    for (const auto& text : plans) {
-      std::string error;
-      auto plan = devsim::ParseDevicePlan(text, &error);
-      EXPECT_TRUE(plan) << error;
-      if (plan)
-        parsed.push_back(*plan);
-    }
-    devices_ = std::make_unique<SimulatedDevices>(segment_, std::move(parsed), Received());
+    devices_ =
+        std::make_unique<SimulatedDevices>(segment_, SimulatedDevices::Plans(plans), Received());
   }
 
   CliRun Run(const std::vector<std::string>& arguments) {

@@ -7,14 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <QTest>
-#include <atomic>
 #include <chrono>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "device_plan.h"
 #include "link/delivery.h"
 #include "link/fake_adapters.h"
 #include "link/memory_segment.h"
@@ -23,8 +20,8 @@
 #include "records/status_store.h"
 #include "screens/device_customization_dlg.h"
 #include "screens/note_dlg.h"
-#include "simulator.h"
 #include "support/gui_test.h"
+#include "support/simulated_devices.h"
 #include "support/temp_dir.h"
 
 namespace brevant::testing {
@@ -34,60 +31,6 @@ class RecordingHost : public PageHost {
   void ShowPage(int page) override { calls.push_back("show " + std::to_string(page)); }
   void DeliveryStarted(int page) override { calls.push_back("started " + std::to_string(page)); }
   std::vector<std::string> calls;
-};
-
-// The simulator's devices answering on station "dev0" of the segment; what
-// they receive goes to DIR/<MAC without colons>/PARA_DATA or LOG_DATA.
-class SegmentDevices {
- public:
-  SegmentDevices(const std::shared_ptr<MemorySegment>& segment,
-                 const std::vector<std::string>& macs, std::filesystem::path out) {
-    std::vector<devsim::DevicePlan> plans;
-    for (const auto& mac : macs) {
-      std::string error;
-      auto plan = devsim::ParseDevicePlan("mac=" + mac, &error);
-      EXPECT_TRUE(plan) << error;
-      if (plan)
-        plans.push_back(*plan);
-    }
-    CaptureOptions options;
-    options.filter = "ether proto 0x6262";
-    std::string error;
-    endpoint_ = segment->Station("dev0")->Open("dev0", options, &error);
-    EXPECT_TRUE(endpoint_) << error;
-    if (!endpoint_)
-      return;
-    simulator_ = std::make_unique<devsim::Simulator>(
-        std::move(plans), [this](const LinkFrame& frame) { return endpoint_->Send(frame); },
-        std::move(out));
-    thread_ = std::thread([this] { Loop(); });
-  }
-  ~SegmentDevices() {
-    stop_ = true;
-    if (thread_.joinable())
-      thread_.join();
-  }
-
- private:
-  void Loop() {
-    using Clock = devsim::Simulator::Clock;
-    LinkFrame frame;
-    while (!stop_) {
-      const auto next = simulator_->SendDue(Clock::now());
-      auto deadline = Clock::now() + std::chrono::milliseconds(20);
-      if (next && *next < deadline)
-        deadline = *next;
-      endpoint_->WaitReadable(deadline);
-      std::size_t length = 0;
-      while (endpoint_->Read(frame, &length) == ReadStatus::Frame)
-        simulator_->OnFrame(frame, length, Clock::now());
-    }
-  }
-
-  std::unique_ptr<CaptureEndpoint> endpoint_;
-  std::unique_ptr<devsim::Simulator> simulator_;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
 };
 
 class CustomizationPageTest : public ::testing::Test {
@@ -113,8 +56,12 @@ class CustomizationPageTest : public ::testing::Test {
         [this](const LinkFrame& frame) { HandleDeviceResult(frame, *store_, log_); });
     ASSERT_TRUE(link_->ApplyAdapter(adapters_->entries[0]));
     ASSERT_TRUE(link_->Init());
-    devices_ = std::make_unique<SegmentDevices>(segment_, std::vector<std::string>{kA, kB, kC},
-                                                Received());
+    // What the devices receive goes to Received()/<MAC without colons>/PARA_DATA or LOG_DATA.
+    devices_ = std::make_unique<SimulatedDevices>(
+        segment_,
+        SimulatedDevices::Plans(
+            {std::string("mac=") + kA, std::string("mac=") + kB, std::string("mac=") + kC}),
+        Received());
 
     window_.resize(817, 540);
     window_.move(40, 40);
@@ -178,7 +125,7 @@ class CustomizationPageTest : public ::testing::Test {
   std::shared_ptr<FakeAdapterSource> adapters_ = std::make_shared<FakeAdapterSource>();
   ResultLog log_{dir_.path()};
   std::unique_ptr<AcTransmitManage> link_;
-  std::unique_ptr<SegmentDevices> devices_;
+  std::unique_ptr<SimulatedDevices> devices_;
   QWidget window_;
   RecordingHost host_;
   std::unique_ptr<CDeviceCustomizationDlg> page_;

@@ -15,13 +15,11 @@
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
-#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <unistd.h>
@@ -43,7 +41,7 @@
 #include "screens/modal_runner.h"
 #include "screens/note_dlg.h"
 #include "screens/select_adapter_dlg.h"
-#include "simulator.h"
+#include "support/segment_devices.h"
 #include "workflow/customization.h"
 
 namespace brevant {
@@ -74,43 +72,6 @@ class GalleryAdapters : public AdapterSource {
     record.mac = mac;
     return record;
   }
-};
-
-// The simulator's devices answering on the far side of the segment.
-class Devices {
- public:
-  Devices(const std::shared_ptr<MemorySegment>& segment, std::vector<devsim::DevicePlan> plans) {
-    CaptureOptions options;
-    options.filter = "ether proto 0x6262";
-    std::string error;
-    endpoint_ = segment->Station("dev0")->Open("dev0", options, &error);
-    simulator_ = std::make_unique<devsim::Simulator>(
-        std::move(plans), [this](const LinkFrame& frame) { return endpoint_->Send(frame); });
-    thread_ = std::thread([this] {
-      using Clock = devsim::Simulator::Clock;
-      LinkFrame frame;
-      while (!stop_) {
-        const auto next = simulator_->SendDue(Clock::now());
-        auto deadline = Clock::now() + std::chrono::milliseconds(20);
-        if (next && *next < deadline)
-          deadline = *next;
-        endpoint_->WaitReadable(deadline);
-        std::size_t length = 0;
-        while (endpoint_->Read(frame, &length) == ReadStatus::Frame)
-          simulator_->OnFrame(frame, length, Clock::now());
-      }
-    });
-  }
-  ~Devices() {
-    stop_ = true;
-    thread_.join();
-  }
-
- private:
-  std::unique_ptr<CaptureEndpoint> endpoint_;
-  std::unique_ptr<devsim::Simulator> simulator_;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
 };
 
 // Every question answered "Ok".
@@ -182,7 +143,9 @@ int Run(const std::filesystem::path& data) {
     else
       std::fprintf(stderr, "brevant-window-gallery: %s: %s\n", text, why.c_str());
   }
-  Devices far(segment, std::move(plans));
+  testing::SegmentDevices far(segment, std::move(plans));
+  if (!far.Running())
+    std::fprintf(stderr, "brevant-window-gallery: %s\n", far.OpenError().c_str());
 
   ScreenServices services;
   services.store = &store;
