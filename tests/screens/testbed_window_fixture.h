@@ -35,6 +35,7 @@
 #include "screens/devices_control_dlg.h"
 #include "screens/note_dlg.h"
 #include "screens/select_adapter_dlg.h"
+#include "slowed_window.h"
 #include "support/temp_dir.h"
 #include "testbed_fixture.h"
 
@@ -54,8 +55,6 @@ class ToolEndAdapters : public SysfsAdapterSource {
 
 class TestBedWindowTest : public TestBedTest {
  protected:
-  static constexpr int kHour = 3600 * 1000;
-
   void SetUp() override {
     TestBedTest::SetUp();
     if (IsSkipped() || HasFatalFailure())
@@ -96,13 +95,8 @@ class TestBedWindowTest : public TestBedTest {
 
   // The window, made and shown on first use, its timers slowed to an hour.
   CApplicationDlg& Window() {
-    if (!window_) {
-      window_ = std::make_unique<CApplicationDlg>(services_);
-      window_->AdapterPage()->SetTickIntervalForTesting(kHour);
-      window_->DeviceList()->SetTimerIntervalsForTesting(kHour);
-      window_->show();
-      EXPECT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
-    }
+    if (!window_)
+      ShowSlowedWindow(window_, services_);
     return *window_;
   }
   CDevicesControlDlg& List() { return *Window().DeviceList(); }

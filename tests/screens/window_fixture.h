@@ -35,6 +35,7 @@
 #include "screens/note_dlg.h"
 #include "screens/screen_services.h"
 #include "screens/select_adapter_dlg.h"
+#include "slowed_window.h"
 #include "support/simulated_devices.h"
 #include "support/temp_dir.h"
 
@@ -44,7 +45,6 @@ class WindowFixture {
  public:
   static constexpr const char* kAdapterName = "eth0";
   static constexpr MacAddress kAdapterMac = {0x02, 0x62, 0x62, 0x00, 0x00, 0xFE};
-  static constexpr int kHour = 3600 * 1000;
 
   // storeOpens false: the store's file cannot be made (a folder of that
   // name is in the way), as when the disk refuses it.
@@ -95,13 +95,8 @@ class WindowFixture {
   // The window, made on first use, shown on the offscreen platform, its
   // timers slowed to an hour.
   CApplicationDlg& Window() {
-    if (!window_) {
-      window_ = std::make_unique<CApplicationDlg>(services_);
-      window_->AdapterPage()->SetTickIntervalForTesting(kHour);
-      window_->DeviceList()->SetTimerIntervalsForTesting(kHour);
-      window_->show();
-      EXPECT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
-    }
+    if (!window_)
+      ShowSlowedWindow(window_, services_);
     return *window_;
   }
   CSelectAdapterDlg& AdapterPage() { return *Window().AdapterPage(); }
