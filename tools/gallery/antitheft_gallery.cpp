@@ -19,12 +19,9 @@
 #include <fstream>
 
 #include "controls/skin_dialog.h"
-#include "controls/skin_look.h"
-#include "i18n/language.h"
-#include "i18n/qt/toolkit_translation.h"
+#include "gallery_common.h"
 #include "screens/anti_theft_dlg.h"
 #include "screens/load_template_dlg.h"
-#include "screens/note_dlg.h"
 #include "screens/save_template_dlg.h"
 
 namespace brevant {
@@ -143,22 +140,9 @@ int Run(const std::filesystem::path& data) {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QString data;
-  for (int i = 1; i + 1 < argc; ++i) {
-    const QString arg = QString::fromLocal8Bit(argv[i]);
-    if (arg == QLatin1String("--data"))
-      data = QString::fromLocal8Bit(argv[++i]);
-    else if (arg == QLatin1String("--out"))
-      brevant::gOut = QString::fromLocal8Bit(argv[++i]);
-  }
-  if (data.isEmpty() || brevant::gOut.isEmpty()) {
-    std::fprintf(stderr, "usage: brevant-antitheft-gallery --data DIR --out DIR\n");
+  const auto folders = brevant::StartGallery(app, argc, argv, "brevant-antitheft-gallery");
+  if (!folders)
     return 2;
-  }
-  QDir().mkpath(brevant::gOut);
-  brevant::CNoteDlg::SetSkinFolder(QDir(data).filePath(QStringLiteral("Skin")));
-  brevant::InitLanguage(data.toStdString());
-  brevant::InstallToolkitTranslation(app);
-  brevant::InstallSkinLook();
-  return brevant::Run(data.toStdString());
+  brevant::gOut = folders->out;
+  return brevant::Run(folders->data.toStdString());
 }

@@ -31,10 +31,8 @@
 #include "controls/skin_edit.h"
 #include "controls/skin_font.h"
 #include "controls/skin_label.h"
-#include "controls/skin_look.h"
-#include "i18n/language.h"
+#include "gallery_common.h"
 #include "i18n/qt/retitle.h"
-#include "i18n/qt/toolkit_translation.h"
 #include "screens/avatar_crop_dlg.h"
 #include "screens/device_customization_dlg.h"
 #include "screens/note_dlg.h"
@@ -765,24 +763,12 @@ void CropDialog(const QString& data) {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QString data;
-  for (int i = 1; i + 1 < argc; ++i) {
-    const QString arg = QString::fromLocal8Bit(argv[i]);
-    if (arg == QLatin1String("--data"))
-      data = QString::fromLocal8Bit(argv[++i]);
-    else if (arg == QLatin1String("--out"))
-      brevant::gOut = QString::fromLocal8Bit(argv[++i]);
-  }
-  if (data.isEmpty() || brevant::gOut.isEmpty()) {
-    std::fprintf(stderr, "usage: brevant-gallery --data DIR --out DIR\n");
+  const auto folders = brevant::StartGallery(app, argc, argv, "brevant-gallery");
+  if (!folders)
     return 2;
-  }
-  QDir().mkpath(brevant::gOut);
+  brevant::gOut = folders->out;
+  const QString data = folders->data;
   brevant::gSkin = QDir(data).filePath(QStringLiteral("Skin"));
-  brevant::CNoteDlg::SetSkinFolder(brevant::gSkin);
-  brevant::InitLanguage(data.toStdString());
-  brevant::InstallToolkitTranslation(app);
-  brevant::InstallSkinLook();
   const auto settings = brevant::ReadAppSettings(QDir(data).filePath("Setting.ini").toStdString());
 
   brevant::Buttons();

@@ -25,10 +25,8 @@
 #include <unistd.h>
 
 #include "controls/grid_ctrl.h"
-#include "controls/skin_look.h"
 #include "device_plan.h"
-#include "i18n/language.h"
-#include "i18n/qt/toolkit_translation.h"
+#include "gallery_common.h"
 #include "link/adapters.h"
 #include "link/delivery.h"
 #include "link/memory_segment.h"
@@ -279,24 +277,11 @@ int Run(const std::filesystem::path& data) {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QString data;
-  for (int i = 1; i + 1 < argc; ++i) {
-    const QString arg = QString::fromLocal8Bit(argv[i]);
-    if (arg == QLatin1String("--data"))
-      data = QString::fromLocal8Bit(argv[++i]);
-    else if (arg == QLatin1String("--out"))
-      brevant::gOut = QString::fromLocal8Bit(argv[++i]);
-  }
-  if (data.isEmpty() || brevant::gOut.isEmpty()) {
-    std::fprintf(stderr, "usage: brevant-window-gallery --data DIR --out DIR\n");
+  const auto folders = brevant::StartGallery(app, argc, argv, "brevant-window-gallery");
+  if (!folders)
     return 2;
-  }
-  QDir().mkpath(brevant::gOut);
-  const std::filesystem::path dataDir = std::filesystem::absolute(data.toStdString());
-  brevant::CNoteDlg::SetSkinFolder(QString::fromStdString((dataDir / "Skin").string()));
-  brevant::InitLanguage(dataDir);
-  brevant::InstallToolkitTranslation(app);
-  brevant::InstallSkinLook();
+  brevant::gOut = folders->out;
+  const std::filesystem::path dataDir = std::filesystem::absolute(folders->data.toStdString());
   const int status = brevant::Run(dataDir);
   for (const auto& file : brevant::gWritten)
     std::printf("%s\n", file.c_str());
