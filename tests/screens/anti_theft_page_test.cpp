@@ -318,6 +318,8 @@ TEST_F(AntiTheftPageTest, TheSecondOpeningShowsThePreviousEntriesForNewTargets) 
   }
   EXPECT_EQ(WaitForAntiTheft(kB, OPERATE_SUCCESS), OPERATE_SUCCESS);
   EXPECT_EQ(Received(kB), Received(kA));
+  // The tap's thread may see the second command after the device has answered it.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return CommandsByDevice().size() >= 2; }, 10000));
   EXPECT_EQ(CommandsByDevice().size(), 2u);
 }
 
