@@ -11,17 +11,15 @@
 #include "screens/load_template_dlg.h"
 #include "screens/modal_runner.h"
 #include "screens/save_template_dlg.h"
+#include "screens/skin_colors.h"
 
 namespace brevant {
 
 namespace {
 
-const QColor kInk(68, 68, 79);
 const QColor kHint(153, 153, 160);
-const QColor kBrandRed(216, 34, 40);
 const QColor kTemplateRed(216, 34, 40);
 const QColor kTemplateRedHot(180, 15, 0);
-const QColor kSeparator(235, 238, 237);
 const QColor kPlaceholderGrey(128, 128, 128);
 const QString kFace = QString::fromLatin1(kSkinFontFace);
 

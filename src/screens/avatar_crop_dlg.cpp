@@ -10,16 +10,14 @@
 #include "controls/skin_image.h"
 #include "i18n/qt/retitle.h"
 #include "screens/note_dlg.h"
+#include "screens/skin_colors.h"
 #include "workflow/customization.h"
 
 namespace brevant {
 
 namespace {
 
-const QColor kInk(68, 68, 79);
 const QColor kHint(181, 181, 190);
-const QColor kRed(216, 34, 40);
-const QColor kSeparator(235, 238, 237);
 
 std::tm LocalNow() {
   const std::time_t now = std::time(nullptr);
@@ -101,7 +99,7 @@ CAvatarCropDlg::CAvatarCropDlg(QWidget* owner, const QString& source,
   cancel_->SetPictures(Skin("cancel_btn_normal.png"), Skin("cancel_btn_over.png"),
                        Skin("cancel_btn_down.png"));
   cancel_->SetCaptionFont(face, 17, 400);
-  cancel_->SetCaptionColors(QColor(146, 146, 157), kRed, kRed, QColor(146, 146, 157));
+  cancel_->SetCaptionColors(QColor(146, 146, 157), kBrandRed, kBrandRed, QColor(146, 146, 157));
   apply_->SetPictures(Skin("apply_btn_normal.png"), Skin("apply_btn_over.png"),
                       Skin("apply_btn_down.png"), Skin("apply_btn_disable.png"));
   apply_->SetCaptionFont(face, 17, 400);

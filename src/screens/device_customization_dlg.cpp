@@ -11,16 +11,14 @@
 #include "i18n/qt/retitle.h"
 #include "link/transmit_manage.h"
 #include "screens/avatar_crop_dlg.h"
+#include "screens/skin_colors.h"
 #include "tailoring/picture_size.h"
 
 namespace brevant {
 
 namespace {
 
-const QColor kInk(68, 68, 79);
-const QColor kRed(216, 34, 40);
 const QColor kHint(181, 181, 190);
-const QColor kSeparator(235, 238, 237);
 const QColor kCancelInk(146, 146, 157);
 
 // Pack keys of the two hints: the pack writes a line break as \n.
@@ -150,7 +148,7 @@ CDeviceCustomizationDlg::CDeviceCustomizationDlg(QWidget* parent, const ScreenSe
   for (const auto& [button, picture] : skinned) {
     button->SetPicture(Skin(picture));
     button->SetCaptionFont(face, 17, 400);
-    button->SetCaptionColors(kInk, kRed, kRed, kInk);
+    button->SetCaptionColors(kInk, kBrandRed, kBrandRed, kInk);
   }
   for (CTButtonPicture* line : {logoLine_, configLine_}) {
     line->SetCaptionAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -160,7 +158,7 @@ CDeviceCustomizationDlg::CDeviceCustomizationDlg(QWidget* parent, const ScreenSe
   cancel_->SetPictures(Skin("cancel_btn_normal.png"), Skin("cancel_btn_over.png"),
                        Skin("cancel_btn_down.png"));
   cancel_->SetCaptionFont(face, 17, 400);
-  cancel_->SetCaptionColors(kCancelInk, kRed, kRed, kCancelInk);
+  cancel_->SetCaptionColors(kCancelInk, kBrandRed, kBrandRed, kCancelInk);
   apply_->SetPictures(Skin("apply_btn_normal.png"), Skin("apply_btn_over.png"),
                       Skin("apply_btn_down.png"), Skin("apply_btn_disable.png"));
   apply_->SetCaptionFont(face, 17, 400);

@@ -7,13 +7,11 @@
 
 #include "controls/skin_font.h"
 #include "i18n/qt/retitle.h"
+#include "screens/skin_colors.h"
 
 namespace brevant {
 
 namespace {
-
-const QColor kInk(68, 68, 79);
-const QColor kBrandRed(216, 34, 40);
 
 NoteAnswerer* gAnswerer = nullptr;
 

@@ -3,15 +3,13 @@
 #include "controls/skin_font.h"
 #include "i18n/qt/retitle.h"
 #include "screens/anti_theft_dlg.h"
+#include "screens/skin_colors.h"
 #include "workflow/antitheft_templates.h"
 
 namespace brevant {
 
 namespace {
 
-const QColor kInk(68, 68, 79);
-const QColor kBrandRed(216, 34, 40);
-const QColor kSeparator(235, 238, 237);
 const QString kFace = QString::fromLatin1(kSkinFontFace);
 
 }  // namespace
