@@ -6,6 +6,7 @@
 #include "i18n/qt/retitle.h"
 #include "screens/anti_theft_dlg.h"
 #include "screens/skin_colors.h"
+#include "screens/template_dialog_frame.h"
 #include "text/text.h"
 
 namespace brevant {
@@ -62,34 +63,15 @@ CLoadTemplateDlg::CLoadTemplateDlg(CAntiTheftProtectionDlg& page)
   cancel_->setAccessibleName(cancel_->text());
   load_->setAccessibleName(load_->text());
 
-  setFixedSize(420, 152);
-  SetBackgroundFill(true);
-  SetBackgroundColor(QColor(255, 255, 255));
-  // It opens over the main window's background: an outline keeps its edge.
-  SetBorderColor(QColor(222, 224, 230));
-  SetCornerRadius(4);
-  SetDraggable(true);
-
-  title_->SetTextFont(kFace, 17, 600);
-  title_->SetTextColor(kInk);
-  label_->SetTextFont(kFace, 17, 400);
-  label_->SetTextColor(kInk);
+  DressTemplateDialog(*this, page, {title_, label_, close_, cancel_, load_});
   list_->SetFieldHeight(18);
   list_->SetItemHeight(20);
   ComboColors colors;
   colors.hotBorder = kBrandRed;
   list_->SetColors(colors);
   list_->SetArrowPictures(page.SkinFile("combox_down.png"));
-  close_->SetPicture(page.SkinFile("btn_child_close.png"));
   delete_->SetPictures(page.SkinFile("btn_close_normal.png"), page.SkinFile("btn_close_over.png"),
                        page.SkinFile("btn_close_down.png"));
-  cancel_->SetPictures(page.SkinFile("cancel_btn_normal.png"), page.SkinFile("cancel_btn_over.png"),
-                       page.SkinFile("cancel_btn_down.png"));
-  cancel_->SetCaptionFont(kFace, 17, 400);
-  cancel_->SetCaptionColors(kInk, kBrandRed, kBrandRed, kInk);
-  load_->SetPictures(page.SkinFile("apply_btn_normal.png"), page.SkinFile("apply_btn_over.png"),
-                     page.SkinFile("apply_btn_down.png"), page.SkinFile("apply_btn_disable.png"));
-  load_->SetCaptionFont(kFace, 17, 400);
 
   // Template names are the operator's: never retitled, listed in byte order.
   for (const std::string& name : templates_.Names())
@@ -104,14 +86,9 @@ CLoadTemplateDlg::CLoadTemplateDlg(CAntiTheftProtectionDlg& page)
   connect(list_, &QWidget::customContextMenuRequested, this, &CLoadTemplateDlg::OpenContextMenu);
   connect(load_, &QAbstractButton::clicked, this, &CLoadTemplateDlg::Load);
   connect(delete_, &QAbstractButton::clicked, this, &CLoadTemplateDlg::Delete);
-  connect(cancel_, &QAbstractButton::clicked, this, &QDialog::reject);
-  connect(close_, &QAbstractButton::clicked, this, &QDialog::reject);
   connect(&deleteCheck_, &QTimer::timeout, this, &CLoadTemplateDlg::UpdateDeleteButton);
   UpdateDeleteButton();
   deleteCheck_.start(kDeleteCheckMs);
-
-  if (QWidget* owner = parentWidget())
-    move(owner->mapToGlobal(owner->rect().center()) - rect().center());
 }
 
 CLoadTemplateDlg::~CLoadTemplateDlg() = default;

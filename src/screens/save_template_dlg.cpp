@@ -1,18 +1,12 @@
 #include "screens/save_template_dlg.h"
 
-#include "controls/skin_font.h"
 #include "i18n/qt/retitle.h"
 #include "screens/anti_theft_dlg.h"
 #include "screens/skin_colors.h"
+#include "screens/template_dialog_frame.h"
 #include "workflow/antitheft_templates.h"
 
 namespace brevant {
-
-namespace {
-
-const QString kFace = QString::fromLatin1(kSkinFontFace);
-
-}  // namespace
 
 CSaveTemplateDlg::CSaveTemplateDlg(CAntiTheftProtectionDlg& page)
     : CTDialog(page.window(), Kind::Window),
@@ -56,34 +50,10 @@ CSaveTemplateDlg::CSaveTemplateDlg(CAntiTheftProtectionDlg& page)
   cancel_->setAccessibleName(cancel_->text());
   save_->setAccessibleName(save_->text());
 
-  setFixedSize(420, 152);
-  SetBackgroundFill(true);
-  SetBackgroundColor(QColor(255, 255, 255));
-  // It opens over the main window's background: an outline keeps its edge.
-  SetBorderColor(QColor(222, 224, 230));
-  SetCornerRadius(4);
-  SetDraggable(true);
-
-  title_->SetTextFont(kFace, 17, 600);
-  title_->SetTextColor(kInk);
-  label_->SetTextFont(kFace, 17, 400);
-  label_->SetTextColor(kInk);
+  DressTemplateDialog(*this, page, {title_, label_, close_, cancel_, save_});
   name_->SetTypingLimit(kNameLimit);
-  close_->SetPicture(page.SkinFile("btn_child_close.png"));
-  cancel_->SetPictures(page.SkinFile("cancel_btn_normal.png"), page.SkinFile("cancel_btn_over.png"),
-                       page.SkinFile("cancel_btn_down.png"));
-  cancel_->SetCaptionFont(kFace, 17, 400);
-  cancel_->SetCaptionColors(kInk, kBrandRed, kBrandRed, kInk);
-  save_->SetPictures(page.SkinFile("apply_btn_normal.png"), page.SkinFile("apply_btn_over.png"),
-                     page.SkinFile("apply_btn_down.png"), page.SkinFile("apply_btn_disable.png"));
-  save_->SetCaptionFont(kFace, 17, 400);
 
   connect(save_, &QAbstractButton::clicked, this, &CSaveTemplateDlg::Save);
-  connect(cancel_, &QAbstractButton::clicked, this, &QDialog::reject);
-  connect(close_, &QAbstractButton::clicked, this, &QDialog::reject);
-
-  if (QWidget* owner = parentWidget())
-    move(owner->mapToGlobal(owner->rect().center()) - rect().center());
 }
 
 void CSaveTemplateDlg::showEvent(QShowEvent* event) {
